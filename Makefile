@@ -1,0 +1,58 @@
+# DORVE build entry points.
+#   make           build build/dorve (optimised, with debug info)
+#   make run       build and run the bundled example session
+#   make test      build and run every test (unit and transcript) through CTest
+#   make sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make bench     build and run the benchmarks
+
+BUILD      := build
+SAN_BUILD  := build-sanitize
+BENCH_BUILD := build-bench
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all run test sanitize bench clean test-deps bench-deps
+
+all:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target dorve
+
+run: all
+	cd examples && ../$(BUILD)/dorve session.cmd
+
+# Installs a missing Debian package when run as root, or names it and stops.
+define need_package
+	@if ! dpkg -s $(1) >/dev/null 2>&1 && [ ! -e $(2) ]; then \
+	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+	    echo "Installing $(1) ..."; \
+	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $(1)) >/dev/null || exit 1; \
+	  else \
+	    echo "Missing test dependency: install the Debian package $(1) (apt-get install $(1))"; exit 1; \
+	  fi; \
+	fi
+endef
+
+test-deps:
+	$(call need_package,libgtest-dev,/usr/include/gtest/gtest.h)
+
+bench-deps:
+	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
+
+test: test-deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+sanitize: test-deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDORVE_SANITIZE=ON >/dev/null
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: bench-deps
+	cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DDORVE_BENCH=ON -DDORVE_TESTS=OFF >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@for b in $(BENCH_BUILD)/bench/*_bench; do [ -x "$$b" ] && OPENBLAS_NUM_THREADS=1 "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,3 @@
+# A DORVE session: lines starting with # are comments.
+Info
+Quit

@@ -1,0 +1,73 @@
+#include "interp/command_table.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/model_store.h"
+#include "interp/help.h"
+#include "interp/interpreter.h"
+#include "interp/settings.h"
+
+namespace {
+
+void run_setting(Session& s, char** tokens, int count) { equal_init(*s.models, tokens, count); }
+
+void run_system_command_objective(Session& s, char** tokens, int count) {
+  set_system_command_objective(*s.models, tokens, count);
+}
+
+void run_database(Session& s, char**, int count) {
+  if (count == 1)
+    print_database(*s.models, s.ka);
+  else
+    fprintf(out_stream(),
+            "Unexpected input. No tokens should follow 'database' (other than comments)\n");
+}
+
+void run_help(Session&, char**, int count) { print_help(count); }
+
+// The registry stays on when this is the first command; the loop sees to
+// that. Anywhere else it is a mistake.
+void run_check_allocation(Session&, char**, int) {
+  if (!g_interp.first_command)
+    fprintf(out_stream(), "Sorry, check_allocation must be the first input command \n");
+}
+
+const char* const kRandomErrorNames[] = {"RandomError", nullptr};
+const char* const kSystemCommandNames[] = {"SystemCommandObjectiveFunction", nullptr};
+const char* const kSettingNames[] = {
+    "Tries",         "ObjectiveFunction",         "RandomSeed",
+    "MinimumSample", "GridSize",                  "StoppingCriterion",
+    "MleFrequency",  "MlePercentage",             "MleMaxObs",
+    "GlobalExpectedImprovement", "StoppingAbsoluteTolerance", "StoppingQuantile",
+    "MinimizationTarget", "CriterionOptimStart", "CriterionOptimTries",
+    "CriterionOptimMethod", "StoppingRelativeTolerance", nullptr};
+const char* const kDatabaseNames[] = {"database", "Database", nullptr};
+const char* const kHelpNames[] = {"Info", "i", "info", "help", "Help", "h", nullptr};
+const char* const kCheckAllocationNames[] = {"check_allocation", nullptr};
+const char* const kQuitNames[] = {"Quit", "End", "quit", "end", "q", nullptr};
+
+// Searched in order; the first row that holds the token wins.
+const CommandRow kCommandTable[] = {
+    {kRandomErrorNames, run_setting},
+    {kSystemCommandNames, run_system_command_objective},
+    {kSettingNames, run_setting},
+    {kDatabaseNames, run_database},
+    {kHelpNames, run_help},
+    {kCheckAllocationNames, run_check_allocation},
+    {kQuitNames, nullptr},
+};
+
+bool row_has_name(const CommandRow& row, const char* token) {
+  for (const char* const* name = row.names; *name != nullptr; name++)
+    if (strcmp(*name, token) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+const CommandRow* find_command(const char* first_token) {
+  for (const CommandRow& row : kCommandTable)
+    if (row_has_name(row, first_token)) return &row;
+  return nullptr;
+}

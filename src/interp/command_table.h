@@ -1,0 +1,26 @@
+// The command table: the first token of a line selects one row, and the
+// row's handler receives the whole token list.
+#ifndef DORVE_INTERP_COMMAND_TABLE_H_
+#define DORVE_INTERP_COMMAND_TABLE_H_
+
+struct KrigModel;
+struct KrigArray;
+
+// What every handler can reach: the models' array (by address, since reading
+// y may move it) and the KrigArray.
+struct Session {
+  KrigModel** models = nullptr;
+  KrigArray* ka = nullptr;
+};
+
+typedef void (*CommandHandler)(Session& session, char** tokens, int count);
+
+struct CommandRow {
+  const char* const* names;  // accepted first tokens, null-terminated
+  CommandHandler handler;    // null for the quit commands
+};
+
+// The row whose names hold first_token exactly, or null.
+const CommandRow* find_command(const char* first_token);
+
+#endif  // DORVE_INTERP_COMMAND_TABLE_H_

@@ -1,0 +1,3 @@
+#include "interp/interpreter.h"
+
+Interpreter g_interp;

@@ -1,0 +1,24 @@
+// The interpreter record: where everything the program prints goes, and
+// where commands come from.
+#ifndef DORVE_INTERP_INTERPRETER_H_
+#define DORVE_INTERP_INTERPRETER_H_
+
+#include <cstdio>
+
+struct Interpreter {
+  FILE* out = nullptr;       // prompts, echoes, messages and listings
+  FILE* cmd_file = nullptr;  // command file, or null when interactive
+  bool interactive = true;   // commands from standard input, no echo
+  bool first_command = true; // until the first line with a token is dispatched
+};
+
+// The one interpreter of the run.
+extern Interpreter g_interp;
+
+// The output stream; standard output until the command line names a file.
+inline FILE* out_stream() { return g_interp.out ? g_interp.out : stdout; }
+
+// The version number printed in the banner and in every matrix file written.
+constexpr double kDorveVersion = 1.4;
+
+#endif  // DORVE_INTERP_INTERPRETER_H_

@@ -1,0 +1,69 @@
+#include "interp/messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "interp/interpreter.h"
+
+void fatal_error(const char* message) {
+  fprintf(stderr, "DORVE ERROR... \n");
+  fprintf(stderr, "%s \n", message);
+  fprintf(stderr, "Now exiting to system ... \n ");
+  exit(1);
+}
+
+void fatal_error_value(const char* message, double value, const char* label) {
+  fprintf(stderr, "DORVE error ... \n");
+  fprintf(stderr, "%s %f \n", label, value);
+  fprintf(stderr, "%s \n", message);
+  fprintf(stderr, "Now exiting to system ... \n ");
+  exit(2);
+}
+
+void print_info(const char* text) { fprintf(out_stream(), "Info : %s\n", text); }
+
+void print_warning(const char* text) { fprintf(out_stream(), "WARNING: %s\n", text); }
+
+void print_string_vector(int n, const StringSlot* v, const char* label) {
+  FILE* out = out_stream();
+  fprintf(out, "%s ", label);
+  for (int i = 0; i < n; i++) {
+    fprintf(out, " %10.29s ", v[i]);
+    if (i % 6 == 5) fprintf(out, "\n");
+  }
+  fprintf(out, "\n");
+}
+
+void print_real_vector(int n, const double* v, const char* label) {
+  FILE* out = out_stream();
+  fprintf(out, "%s ", label);
+  if (n > 6) fprintf(out, "\n");
+  for (int i = 0; i < n; i++) {
+    fprintf(out, " %10.5f ", v[i]);
+    if (i % 6 == 5) fprintf(out, "\n");
+  }
+  fprintf(out, "\n");
+}
+
+void print_real_matrix(int rows, int cols, double* const* m, const char* label, bool precise) {
+  FILE* out = out_stream();
+  fprintf(out, "%s \n", label);
+  for (int i = 0; i < rows; i++) {
+    for (int j = 0; j < cols; j++) {
+      fprintf(out, precise ? " %10.15f " : " %10.5f ", m[i][j]);
+      if (j % 6 == 5) fprintf(out, "\n");
+    }
+    if (i < rows - 1) fprintf(out, ", \n");
+  }
+  fprintf(out, "\n");
+}
+
+void print_string_matrix(int rows, int cols, StringSlot* const* m, const char* label) {
+  FILE* out = out_stream();
+  fprintf(out, "%s \n", label);
+  for (int i = 0; i < rows; i++) {
+    for (int j = 0; j < cols; j++) fprintf(out, "%.29s ", m[i][j]);
+    if (i < rows - 1) fprintf(out, ", \n");
+  }
+  fprintf(out, "\n");
+}

@@ -1,0 +1,264 @@
+#include "interp/settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "numeric/random.h"
+#include "numeric/vecutil.h"
+
+Settings g_settings;
+
+namespace {
+
+// Rejections and confirmations all go to the output stream.
+void say(const char* text) { fputs(text, out_stream()); }
+
+// The four real options pass through single precision; range tests use that value.
+float single_precision_atof(const char* value) { return static_cast<float>(atof(value)); }
+
+bool scan_int(const char* value, int* result) { return sscanf(value, "%d", result) == 1; }
+
+// Copies a word into one of the short text fields, always terminated.
+void store_word(char* field, const char* word) { snprintf(field, kShortTextSize, "%s", word); }
+
+bool is_one_of(const char* value, const char* const* words) {
+  for (; *words != nullptr; words++)
+    if (strcmp(value, *words) == 0) return true;
+  return false;
+}
+
+// Options whose value is a positive integer read with atoi.
+void set_positive_int(int* field, const char* value, const char* rejection) {
+  int v = atoi(value);
+  if (v > 0)
+    *field = v;
+  else
+    say(rejection);
+}
+
+void set_tries(const char* value) {
+  int v = atoi(value);
+  if (v > 0) {
+    g_settings.Tries = v;
+    fprintf(out_stream(), "Tries = %d\n", v);
+  } else {
+    say("Sorry, command ignored. Tries>0, integer.\n");
+  }
+}
+
+void set_objective_function(const char* value) {
+  snprintf(g_settings.ObjectiveFunction, kObjectiveTextSize, "%s", value);
+  g_settings.objective_set = true;
+  g_settings.objective_is_command = false;
+  fprintf(out_stream(), "ObjectiveFunction = %s\n", g_settings.ObjectiveFunction);
+}
+
+void set_random_seed(const char* value) {
+  int s = atoi(value);
+  if (s > 0) {
+    set_random_seeds(s, 2 * s, 100 * s);
+    fprintf(out_stream(), "RandomSeed = %d\n", s);
+  } else {
+    say("Sorry, command ignored. RandomSeed>0, integer value .\n");
+  }
+}
+
+void set_minimum_sample(const char* value) {
+  set_positive_int(&g_settings.MinimumSample, value,
+                   "Sorry, command ignored. MinimumSample>0, integer .\n");
+}
+
+void set_grid_size(const char* value) {
+  set_positive_int(&g_settings.GridSize, value, "Sorry, command ignored. GridSize>0 , integer.\n");
+}
+
+void set_mle_frequency(const char* value) {
+  set_positive_int(&g_settings.MleFrequency, value,
+                   "Sorry, command ignored. MinimizationMleFrequency>0,integer.\n");
+}
+
+void set_mle_max_obs(const char* value) {
+  set_positive_int(&g_settings.MleMaxObs, value,
+                   "Sorry, command ignored. MaxObsForMle>0,integer .\n");
+}
+
+void set_mle_percentage(const char* value) {
+  float v = single_precision_atof(value);
+  if (v > 0.0f && v <= 1.0f)
+    g_settings.MlePercentage = v;
+  else
+    say("Sorry, command ignored.  0.0< MinimizationMlePercentage <=1.0\n");
+}
+
+void set_minimization_target(const char* value) {
+  float v;
+  if (sscanf(value, "%f", &v) == 1) {
+    g_settings.MinimizationTarget = v;
+    g_settings.target_set = true;
+  } else {
+    say("Sorry, command ignored.  MinTarget must be a real number.\n");
+  }
+}
+
+void set_global_expected_improvement(const char* value) {
+  int v;
+  if (scan_int(value, &v) && v >= 0)
+    g_settings.GlobalExpectedImprovement = v;
+  else
+    say("Sorry, command ignored. GlobalExpextedImprovement>=0, integer.\n");
+}
+
+void set_criterion_optim_tries(const char* value) {
+  int v;
+  if (scan_int(value, &v) && v >= 0)
+    g_settings.CriterionOptimTries = v;
+  else
+    say("Sorry, command ignored. CriterionOptimTries>=0, integer.\n");
+}
+
+void set_stopping_absolute_tolerance(const char* value) {
+  float v = single_precision_atof(value);
+  if (v == 0.0f)
+    say("Sorry, command ignored. Not a valid real number.\n");
+  else if (v <= g_settings.OptTolAbs)
+    say("Sorry, can't do so. You are attempting to set OptTolAbs >= StopTolAbs\n");
+  else
+    g_settings.StoppingAbsoluteTolerance = v;
+}
+
+void set_stopping_relative_tolerance(const char* value) {
+  float v = single_precision_atof(value);
+  if (v > 0.0f && v < 1.0f)
+    g_settings.StoppingRelativeTolerance = v;
+  else
+    say("Sorry, command ignored.  0.0< StoppingRelativeTolerance <1.0\n");
+}
+
+void reject_stopping_quantile(const char*) {
+  say("Option StoppingQuantile is depreciated. Use \n");
+  say(" default option (Tolerance) .\n");
+}
+
+void set_stopping_criterion(const char* value) {
+  if (strcmp(value, "quantile") == 0 || strcmp(value, "tolerance") == 0)
+    store_word(g_settings.StoppingCriterion, value);
+  else if (strcmp(value, "order") == 0)
+    store_word(g_settings.StoppingCriterion, "quantile");
+  else
+    say("Sorry, only 'quantile' and 'tolerance' are valid options. Default remains.\n");
+}
+
+void set_criterion_optim_method(const char* value) {
+  static const char* const simplex[] = {"simplex", "Simplex", nullptr};
+  static const char* const powell[] = {"powell", "Powell", nullptr};
+  if (is_one_of(value, simplex))
+    store_word(g_settings.CriterionOptimMethod, "simplex");
+  else if (is_one_of(value, powell))
+    store_word(g_settings.CriterionOptimMethod, "powell");
+  else
+    say("Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
+}
+
+void set_criterion_optim_start(const char* value) {
+  static const char* const random[] = {"random", "Random", nullptr};
+  static const char* const displacement[] = {"displacement", "Displacement", nullptr};
+  static const char* const neighbour[] = {"DistanceNeighbour", "distanceneighbour", nullptr};
+  if (is_one_of(value, random))
+    store_word(g_settings.CriterionOptimStart, "random");
+  else if (is_one_of(value, displacement))
+    store_word(g_settings.CriterionOptimStart, "displacement");
+  else if (is_one_of(value, neighbour))
+    store_word(g_settings.CriterionOptimStart, "distanceneighbour");
+  else
+    say("Sorry, only 'random', 'displacement' and 'distanceneighbour'  are valid options. "
+        "Default remains.\n");
+}
+
+// Once set, the random-error flag cannot be cleared by this command.
+void set_random_error(const char* value) {
+  static const char* const yes[] = {"TRUE", "true", "True", nullptr};
+  static const char* const no[] = {"false", "FALSE", "False", nullptr};
+  if (is_one_of(value, yes)) {
+    g_settings.RandomError = true;
+  } else if (is_one_of(value, no)) {
+    if (g_settings.RandomError) {
+      say("Error: Database indicates that RandomError == TRUE. Read ");
+      say("Ydescription without \n\t RandomError if no RandomError is desired.\n");
+    }
+  } else {
+    say("Sorry, only 'FALSE' and 'TRUE' are valid options. Default remains.\n");
+  }
+}
+
+struct OptionRow {
+  const char* key;
+  void (*set)(const char* value);
+};
+
+const OptionRow kOptions[] = {
+    {"Tries", set_tries},
+    {"ObjectiveFunction", set_objective_function},
+    {"RandomSeed", set_random_seed},
+    {"MinimumSample", set_minimum_sample},
+    {"GridSize", set_grid_size},
+    {"MleFrequency", set_mle_frequency},
+    {"MleMaxObs", set_mle_max_obs},
+    {"MlePercentage", set_mle_percentage},
+    {"MinimizationTarget", set_minimization_target},
+    {"GlobalExpectedImprovement", set_global_expected_improvement},
+    {"CriterionOptimTries", set_criterion_optim_tries},
+    {"StoppingAbsoluteTolerance", set_stopping_absolute_tolerance},
+    {"StoppingRelativeTolerance", set_stopping_relative_tolerance},
+    {"StoppingQuantile", reject_stopping_quantile},
+    {"StoppingCriterion", set_stopping_criterion},
+    {"CriterionOptimMethod", set_criterion_optim_method},
+    {"CriterionOptimStart", set_criterion_optim_start},
+    {"RandomError", set_random_error},
+};
+
+}  // namespace
+
+void equal_init(KrigModel*, char** tokens, int count) {
+  bool bad_shape = false;
+  if (count < 2 || strcmp(tokens[1], "=") != 0) {
+    say("Unexpected input. A '=' sign was expected. Input line ignored.\n");
+    bad_shape = true;
+  }
+  if (count != 3) {
+    say("Unexpected input. Only 3 tokens were expected. (excluding comments '#')\n\tInput line "
+        "ignored.\n");
+    bad_shape = true;
+  }
+  if (bad_shape) return;
+  for (const OptionRow& row : kOptions) {
+    if (strcmp(tokens[0], row.key) == 0) {
+      row.set(tokens[2]);
+      return;
+    }
+  }
+  fprintf(stderr, "%s\n", tokens[0]);
+  fatal_error("equal_init: code bug,  missing option ");
+}
+
+void set_system_command_objective(KrigModel*, char** tokens, int count) {
+  if (count <= 2 || strcmp(tokens[0], "SystemCommandObjectiveFunction") != 0 ||
+      strcmp(tokens[1], "=") != 0) {
+    say("Usage: SystemCommandObjectiveFunction = system command (several words allowed) \n\t "
+        "that interacts with dorve.temp\n");
+    return;
+  }
+  // Join into a scratch buffer so that a command that is too long leaves the
+  // previous text in place, matching the flags that still describe it.
+  char joined[kObjectiveTextSize];
+  if (join_strings(count - 2, tokens + 2, kObjectiveTextSize, joined) != 0) {
+    say("ERROR: SystemCommandObjectiveFunction is too long.\n");
+    return;
+  }
+  memcpy(g_settings.ObjectiveFunction, joined, sizeof joined);
+  g_settings.objective_set = true;
+  g_settings.objective_is_command = true;
+  fprintf(out_stream(), "SystemCommandObjectiveFunction = %s\n", g_settings.ObjectiveFunction);
+}

@@ -1,0 +1,79 @@
+// DORVE: kriging surrogates and sequential minimisation of expensive
+// computer experiments, driven by a line-oriented command language.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "data/model_store.h"
+#include "interp/command_loop.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "numeric/alloc_registry.h"
+#include "numeric/random.h"
+
+namespace {
+
+// A fault, a floating-point exception or a termination request ends the run
+// through the normal exit path, so that output already written is flushed.
+void on_signal(int signal_number) { exit(signal_number); }
+
+void install_signal_handlers() {
+  signal(SIGSEGV, on_signal);
+  signal(SIGFPE, on_signal);
+  signal(SIGTERM, on_signal);
+}
+
+void open_streams(int argc, char** argv) {
+  if (argc == 1) {
+    g_interp.interactive = true;
+    return;
+  }
+  if (argc > 3) {
+    fprintf(g_interp.out, "Usage:  dorve <inputfile  outputfile> \n");
+    exit(1);
+  }
+  g_interp.interactive = false;
+  g_interp.cmd_file = fopen(argv[1], "r");
+  if (g_interp.cmd_file == nullptr) {
+    fprintf(stderr, "Sorry, cannot open %s\n", argv[1]);
+    exit(1);
+  }
+  if (argc == 3) {
+    FILE* out = fopen(argv[2], "w");
+    if (out == nullptr) fatal_error("Sorry, can't write to outputfile.");
+    g_interp.out = out;
+  }
+  fprintf(g_interp.out, "Reading commands from '%s'.\n", argv[1]);
+  if (argc == 3) fprintf(g_interp.out, "Writing commands to '%s'.\n", argv[2]);
+}
+
+void print_banner() {
+  fprintf(g_interp.out, "      DORVE  -  kriging surrogates and sequential minimisation\n");
+  fprintf(g_interp.out, "                       (Version %5.3f)\n\n", kDorveVersion);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  install_signal_handlers();
+  set_alloc_tracking(true);
+  set_random_seeds(10, 20, 1000);
+  g_interp.out = stdout;
+  KrigModel* models = create_first_KrigModel();
+  KrigArray* ka = create_KrigArray();
+  open_streams(argc, argv);
+  print_banner();
+  start_placeholder_store(models, ka);
+  snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "tolerance");
+
+  Session session;
+  session.models = &models;
+  session.ka = ka;
+  run_command_loop(session);
+
+  fclose(g_interp.out);
+  if (g_interp.cmd_file != nullptr) fclose(g_interp.cmd_file);
+  free_model_store(ka, models);
+  return 0;
+}
