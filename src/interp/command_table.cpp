@@ -6,9 +6,13 @@
 #include "data/model_store.h"
 #include "interp/help.h"
 #include "interp/interpreter.h"
+#include "interp/matrix_commands.h"
 #include "interp/settings.h"
 
 namespace {
+
+// Reading y may move the models' array: the handler gets its address.
+void run_inout(Session& s, char** tokens, int count) { inout(s.models, s.ka, tokens, count); }
 
 void run_setting(Session& s, char** tokens, int count) { equal_init(*s.models, tokens, count); }
 
@@ -33,6 +37,10 @@ void run_check_allocation(Session&, char**, int) {
     fprintf(out_stream(), "Sorry, check_allocation must be the first input command \n");
 }
 
+const char* const kMatrixNames[] = {
+    "X",     "y",         "Y",    "beta", "RegressionModel",        "F",       "R",
+    "range", "XDescription", "xdescription", "corpar", "StochasticProcessModel", "summary",
+    "Summary", "ydescrip", "YDescription", nullptr};
 const char* const kRandomErrorNames[] = {"RandomError", nullptr};
 const char* const kSystemCommandNames[] = {"SystemCommandObjectiveFunction", nullptr};
 const char* const kSettingNames[] = {
@@ -49,6 +57,7 @@ const char* const kQuitNames[] = {"Quit", "End", "quit", "end", "q", nullptr};
 
 // Searched in order; the first row that holds the token wins.
 const CommandRow kCommandTable[] = {
+    {kMatrixNames, run_inout},
     {kRandomErrorNames, run_setting},
     {kSystemCommandNames, run_system_command_objective},
     {kSettingNames, run_setting},

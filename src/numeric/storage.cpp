@@ -181,6 +181,8 @@ bool any_zero(int a, int b, int c, int d) { return a == 0 || b == 0 || c == 0 ||
 
 // Shrinking: rows first, then the row array; growing: the row array first.
 double** resize_real_matrix_tracked(int R0, int K0, double** m, int R1, int K1) {
+  // No rows to visit: the registry reports the null row array.
+  if (m == nullptr) return generic_alloc_dr(R0, m, R1);
   if (R1 < R0) {
     for (int i = 0; i < R1; i++) m[i] = generic_alloc(K0, m[i], K1);
     for (int i = R1; i < R0; i++) m[i] = generic_alloc(K0, m[i], 0);

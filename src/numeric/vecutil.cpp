@@ -66,7 +66,8 @@ void copy_matrix_real_to_string(int rows, int cols, double* const* src, int src_
   if (src_offset < 0 || dst_offset < 0)
     fatal_error("copy_matrix real to string with offsets: one of the  offset <0 ");
   for (int i = 0; i < rows; i++) {
-    for (int j = 0; j < cols; j++) format_real_into_slot(src[i][j + src_offset], dst[i][j + dst_offset]);
+    for (int j = 0; j < cols; j++)
+      format_real_into_slot(src[i][j + src_offset], dst[i][j + dst_offset]);
   }
 }
 

@@ -1,0 +1,48 @@
+#include "data/dumps.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "interp/matrix_commands.h"
+#include "interp/messages.h"
+
+namespace {
+
+struct DumpFile {
+  const char* matrix;
+  const char* error_file;
+  const char* temp_file;
+};
+
+const DumpFile kDumpFiles[] = {
+    {"X", "error_x.mat", "temp_x.mat"},
+    {"y", "error_y.mat", "temp_y.mat"},
+    {"RegressionModel", "error_beta.mat", "temp_beta.mat"},
+    {"StochasticProcessModel", "error_corpar.mat", "temp_corpar.mat"},
+    {"yDescription", "error_ydescrip.mat", "temp_ydescrip.mat"},
+};
+
+// Each output goes through the same path as "name > file", for this model
+// alone; outputs whose data is missing are skipped with that path's message.
+void write_dump(KrigModel* kr, bool emergency) {
+  KrigModel* single = kr;
+  for (const DumpFile& f : kDumpFiles)
+    menu_print(&single, nullptr, kWriteMatrix, f.matrix, emergency ? f.error_file : f.temp_file);
+}
+
+}  // namespace
+
+void emergency_dump(KrigModel* kr, const char* message) {
+  fprintf(stderr, "Kobb's runtime errors ... \n");
+  fprintf(stderr, "%s \n", message);
+  fprintf(stderr, "Emergency output of X,y,RegressionModel,StochasticProcessModeland yDescription\n");
+  write_dump(kr, true);
+  fprintf(stderr, "Now exiting to system ... \n ");
+  exit(1);
+}
+
+void temp_dump(KrigModel* kr, const char*) {
+  print_info("Output of matrices in temp files: \n\tX,y,RegressionModel,StochasticProcessModel,"
+             "yDescription");
+  write_dump(kr, false);
+}

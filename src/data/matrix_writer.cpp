@@ -1,0 +1,316 @@
+#include "data/matrix_writer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/matrix_reader.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+
+namespace {
+
+// A chunk of columns closes before its heading reaches this width.
+constexpr int kChunkWidthLimit = 75;
+// Width of the " Case " heading that opens every chunk.
+constexpr int kCaseWidth = 6;
+// Width a name gets at least.
+constexpr int kMinNameWidth = 10;
+// An entry that is exactly the NA marker is written as this text, which
+// " %s " turns into "         NA ".
+constexpr const char* kNaText = "        NA";
+
+// ---- Entry texts ----
+
+// The text of one number: the fixed-point form when it fits an entry the
+// reader accepts, otherwise the exponent form with all significant digits,
+// which keeps the value exactly.
+void format_number(double value, const char* fixed_format, char* text) {
+  const int needed = snprintf(text, kSlotLen, fixed_format, value);
+  if (needed > kMaxWrittenEntry) snprintf(text, kSlotLen, "%.16e", value);
+}
+
+const char* fixed_format(bool full_precision) { return full_precision ? "%10.15f" : "%10.5f"; }
+
+// Length of a slot's text as written: at most kMaxWrittenEntry characters.
+int written_length(const char* slot) {
+  int len = 0;
+  while (len < kMaxWrittenEntry && slot[len] != '\0') len++;
+  return len;
+}
+
+// ---- Column names ----
+
+// The names the columns are written with: those given, cut to the longest
+// entry the reader accepts, then the 1-based column numbers for the rest.
+struct ColumnNames {
+  StringSlot* slots;
+  int count;
+};
+
+ColumnNames make_column_names(int cols, const StringSlot* names, int name_count) {
+  ColumnNames result{nullptr, cols};
+  if (cols <= 0) return result;
+  alloc_string_vector(cols, &result.slots);
+  const int given = name_count < 0 ? cols : name_count;
+  for (int j = 0; j < cols; j++) {
+    if (j < given)
+      snprintf(result.slots[j], kSlotLen, "%.*s", written_length(names[j]), names[j]);
+    else
+      snprintf(result.slots[j], kSlotLen, "c%d", j + 1);
+  }
+  return result;
+}
+
+void free_column_names(ColumnNames* names) {
+  if (names->slots) free_string_vector(names->count, &names->slots);
+  names->slots = nullptr;
+}
+
+int name_width(const char* name) {
+  const int len = written_length(name);
+  return (len > kMinNameWidth ? len : kMinNameWidth) + 2;
+}
+
+int name_padding(const char* name) {
+  const int len = written_length(name);
+  return len > kMinNameWidth ? len - kMinNameWidth : 0;
+}
+
+// ---- Chunks ----
+
+// chunk_end[k] is one past the last column of chunk k. A column starts a new
+// chunk when it would bring the heading to 75 characters or more, or the
+// widest data line of the chunk past the longest line the reader accepts
+// (entry_len[j] is the longest entry text of column j).
+int split_chunks(int cols, const ColumnNames& names, const int* entry_len, int row_label_width,
+                 int* chunk_end) {
+  int chunks = 0;
+  int width = kCaseWidth;
+  int line = row_label_width + 2;  // row label, closing blank and line end
+  int in_chunk = 0;
+  for (int j = 0; j < cols; j++) {
+    const int w = name_width(names.slots[j]);
+    const int entry = name_padding(names.slots[j]) + entry_len[j] + 2;
+    if (in_chunk > 0 && (width + w >= kChunkWidthLimit || line + entry > kMaxMatrixLine)) {
+      chunk_end[chunks++] = j;
+      width = kCaseWidth;
+      line = row_label_width + 2;
+      in_chunk = 0;
+    }
+    width += w;
+    line += entry;
+    in_chunk++;
+  }
+  if (in_chunk > 0) chunk_end[chunks++] = cols;
+  return chunks;
+}
+
+void write_dashes(FILE* f, int count) {
+  for (int i = 0; i < count; i++) fputc('-', f);
+}
+
+void write_blanks(FILE* f, int count) {
+  for (int i = 0; i < count; i++) fputc(' ', f);
+}
+
+// Opens the file for a matrix writer; a failure ends the program.
+FILE* open_for_writing(const char* file_name, char mode, const char* writer) {
+  FILE* f = fopen(file_name, mode == 'a' ? "a" : "w");
+  if (!f) {
+    fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", writer, file_name);
+    exit(1);
+  }
+  return f;
+}
+
+void write_version_and_title(FILE* f, const char* title) {
+  fprintf(f, "Version %5.3f \n", kDorveVersion);
+  fprintf(f, "%s \n", title ? title : "");
+}
+
+// The text of entry (i, j) of either matrix kind.
+struct RealEntries {
+  double* const* m;
+  const char* format;
+};
+struct TextEntries {
+  StringSlot* const* m;
+};
+
+void entry_text(const RealEntries& e, int i, int j, char* text) {
+  if (e.m[i][j] == kNaMarker)
+    snprintf(text, kSlotLen, "%s", kNaText);
+  else
+    format_number(e.m[i][j], e.format, text);
+}
+
+void entry_text(const TextEntries& e, int i, int j, char* text) {
+  snprintf(text, kSlotLen, "%10.*s", written_length(e.m[i][j]), e.m[i][j]);
+}
+
+// Writes one entry between single blanks: " %10.5f ", "         NA " or " %10s ".
+template <typename Entries>
+void write_entry(FILE* f, const Entries& e, int i, int j) {
+  char text[kSlotLen];
+  entry_text(e, i, j, text);
+  fprintf(f, " %s ", text);
+}
+
+template <typename Entries>
+int entry_length(const Entries& e, int i, int j) {
+  char text[kSlotLen];
+  entry_text(e, i, j, text);
+  return static_cast<int>(strlen(text));
+}
+
+template <typename Entries>
+void write_rows(FILE* f, const Entries& e, int rows, int first, int last,
+                const ColumnNames* names) {
+  for (int i = 0; i < rows; i++) {
+    fprintf(f, " %4d ", i + 1);
+    for (int j = first; j < last; j++) {
+      if (names) write_blanks(f, name_padding(names->slots[j]));
+      write_entry(f, e, i, j);
+    }
+    fprintf(f, " \n");
+  }
+}
+
+// The chunked body shared by writemat and write_string_matrix.
+template <typename Entries>
+void write_body(FILE* f, int rows, int cols, const Entries& e, const StringSlot* names,
+                int name_count, const char* header, bool blank_before_chunk) {
+  if (!names) {
+    const int width = static_cast<int>(strlen(header ? header : "")) + kCaseWidth;
+    if (blank_before_chunk) fprintf(f, "\n");
+    write_dashes(f, width);
+    fprintf(f, "\n Case ");
+    fprintf(f, "%s", header ? header : "");
+    fprintf(f, "\n");
+    write_dashes(f, width);
+    fprintf(f, "\n");
+    write_rows(f, e, rows, 0, cols, nullptr);
+    return;
+  }
+  ColumnNames written = make_column_names(cols, names, name_count);
+  int* entry_len = nullptr;
+  int* chunk_end = nullptr;
+  alloc_int_vector(cols, &entry_len);
+  alloc_int_vector(cols, &chunk_end);
+  for (int j = 0; j < cols; j++) {
+    entry_len[j] = 0;
+    for (int i = 0; i < rows; i++) {
+      const int len = entry_length(e, i, j);
+      if (len > entry_len[j]) entry_len[j] = len;
+    }
+  }
+  const int row_label_width = snprintf(nullptr, 0, " %4d ", rows);
+  const int chunks = split_chunks(cols, written, entry_len, row_label_width, chunk_end);
+  int first = 0;
+  for (int k = 0; k < chunks; k++) {
+    const int last = chunk_end[k];
+    int width = kCaseWidth;
+    for (int j = first; j < last; j++) width += name_width(written.slots[j]);
+    if (blank_before_chunk) fprintf(f, "\n");
+    write_dashes(f, width);
+    fprintf(f, "\n Case ");
+    for (int j = first; j < last; j++) fprintf(f, " %10s ", written.slots[j]);
+    fprintf(f, "\n");
+    write_dashes(f, width);
+    fprintf(f, "\n");
+    write_rows(f, e, rows, first, last, &written);
+    first = last;
+  }
+  free_int_vector(cols, &chunk_end);
+  free_int_vector(cols, &entry_len);
+  free_column_names(&written);
+}
+
+bool is_screen(const char* destination) {
+  return strcmp(destination, "screen") == 0 || strcmp(destination, "s") == 0;
+}
+
+bool fits_screen(int rows) {
+  if (rows <= kMaxScreenRows) return true;
+  fprintf(out_stream(), "Sorry, Matrix is to big to be displayed on screen\n");
+  return false;
+}
+
+}  // namespace
+
+void writemat(int rows, int cols, double* const* matrix, const char* file_name,
+              const StringSlot* names, const char* header, const char* title, char mode,
+              bool full_precision, int name_count) {
+  FILE* f = open_for_writing(file_name, mode, "writemat");
+  fprintf(out_stream(), "Writing to file %s.\n", file_name);
+  if (mode != 'a') write_version_and_title(f, title);
+  const RealEntries entries{matrix, fixed_format(full_precision)};
+  write_body(f, rows, cols, entries, names, name_count, header, true);
+  fclose(f);
+}
+
+void write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
+                         const StringSlot* names, const char* header, const char* title,
+                         char mode, int name_count) {
+  FILE* f = open_for_writing(file_name, mode, "writemat");
+  fprintf(out_stream(), "Writing to file %s.\n", file_name);
+  write_version_and_title(f, title);
+  const TextEntries entries{matrix};
+  write_body(f, rows, cols, entries, names, name_count, header, false);
+  fclose(f);
+}
+
+void writevec(int rows, const double* vector, const char* file_name, const char* name,
+              const char* title, char mode) {
+  FILE* f = open_for_writing(file_name, mode, "writevec");
+  write_version_and_title(f, title);
+  fprintf(f, "-------");
+  fprintf(f, "\n Case %.*s \n", written_length(name), name);
+  fprintf(f, "-------");
+  fprintf(f, "\n");
+  char text[kSlotLen];
+  for (int i = 0; i < rows; i++) {
+    format_number(vector[i], "%10.5f", text);
+    fprintf(f, "  %2d   %s \n", i + 1, text);
+  }
+  fclose(f);
+}
+
+void output_summary(const KrigModel* kr, const char* file_name, const char* title) {
+  FILE* f = fopen(file_name, "w");
+  if (!f) fatal_error("output_summary: Can't open/create file corpar.mat.");
+  write_version_and_title(f, title);
+  const char* dashes = "----------------------------------------------------------\n";
+  fputs(dashes, f);
+  fputs(" Case Variable Min        Max\n", f);
+  fputs(dashes, f);
+  char low[kSlotLen];
+  char high[kSlotLen];
+  for (int i = 0; i < kr->d[0]; i++) {
+    format_number(kr->range[i][0], "%f", low);
+    format_number(kr->range[i][1], "%f", high);
+    // The names of X, so that the file reads back as this design's XDescription.
+    fprintf(f, "  %d     %.28s      %s  %s \n", i + 1, kr->xlabels[i], low, high);
+  }
+  fclose(f);
+}
+
+void output_matrix(int rows, int cols, double* const* matrix, const char* destination,
+                   const StringSlot* names, const char* title, int name_count) {
+  if (is_screen(destination)) {
+    if (fits_screen(rows))
+      print_real_matrix(rows, cols, matrix, "sorry, no labels at this time", false);
+    return;
+  }
+  writemat(rows, cols, matrix, destination, names, nullptr, title, 'w', false, name_count);
+}
+
+void output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
+                          const StringSlot* names, const char* title, int name_count) {
+  if (is_screen(destination)) {
+    if (fits_screen(rows)) print_string_matrix(rows, cols, matrix, "Sorry, no labels at this time");
+    return;
+  }
+  write_string_matrix(rows, cols, matrix, destination, names, nullptr, title, 'w', name_count);
+}

@@ -1,0 +1,50 @@
+// Writes matrices as matrix files that the matrix reader reads back: a
+// version line, a title line, then the columns in side-by-side chunks that
+// fit a line, each with a "Case" row-label column. Every entry and name
+// written is at most 28 characters, the longest entry the reader accepts:
+// names are cut, and numbers whose fixed-point text is longer are written in
+// exponent form with all significant digits.
+#ifndef DORVE_DATA_MATRIX_WRITER_H_
+#define DORVE_DATA_MATRIX_WRITER_H_
+
+#include "data/model_store.h"
+#include "numeric/storage.h"
+
+// Longest entry or name written.
+constexpr int kMaxWrittenEntry = 28;
+// Matrices with more rows than this are not shown on the screen.
+constexpr int kMaxScreenRows = 21;
+
+// Writes rows x cols of matrix to file_name. names (may be null) gives the
+// column names; name_count says how many it holds (-1: one per column);
+// columns beyond the names given are named by their 1-based number ("c5").
+// Without names, header is written once as the header line. mode 'a'
+// appends without the version and title lines; anything else creates the
+// file. full_precision writes 15 decimals instead of 5. A file that cannot be
+// created ends the program with status 1.
+void writemat(int rows, int cols, double* const* matrix, const char* file_name,
+              const StringSlot* names, const char* header, const char* title, char mode,
+              bool full_precision, int name_count = -1);
+
+// The same for text entries; the version and title lines are written in
+// every mode.
+void write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
+                         const StringSlot* names, const char* header, const char* title,
+                         char mode, int name_count = -1);
+
+// Writes one real vector as a one-column matrix named name.
+void writevec(int rows, const double* vector, const char* file_name, const char* name,
+              const char* title, char mode);
+
+// Writes the x ranges of kr as an XDescription matrix, one row per x
+// variable with its name, so that the file reads back onto the same design.
+void output_summary(const KrigModel* kr, const char* file_name, const char* title);
+
+// destination "screen" or "s": shows the matrix on the output stream (at most
+// 21 rows); otherwise writemat in create mode with 5 decimals.
+void output_matrix(int rows, int cols, double* const* matrix, const char* destination,
+                   const StringSlot* names, const char* title, int name_count = -1);
+void output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
+                          const StringSlot* names, const char* title, int name_count = -1);
+
+#endif  // DORVE_DATA_MATRIX_WRITER_H_

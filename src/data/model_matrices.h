@@ -1,0 +1,28 @@
+// Reads the six named matrices of an experiment into the model store: the
+// design X, the responses y, and the YDescription, StochasticProcessModel,
+// RegressionModel and XDescription tables. Each reader checks the matrix
+// against what the store holds, prints its own messages and returns 0 or a
+// code; a rejected X or y changes nothing.
+#ifndef DORVE_DATA_MODEL_MATRICES_H_
+#define DORVE_DATA_MODEL_MATRICES_H_
+
+#include "data/model_store.h"
+
+// 1 when the last check of X against the x ranges found a point outside.
+extern int PtsOutOfRange;
+
+// 0 ok; 10 file rejected.
+int read_x(KrigModel* kr, const char* file_name);
+// 0 ok; 4 file rejected; 5 store not resizable; 6 rows; 7 columns; 9 names.
+int read_y(KrigModel** models, KrigArray* ka, const char* file_name);
+// 0 ok; 1 entry error; 2 rows; 3 constraint value; 4 file rejected; 5 store not resizable.
+int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name);
+// 0 ok; 1 columns; 2 x names; 4 file rejected; 5 rows; 10, 11 unknown y name; 12 unknown label.
+int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name);
+// 0 ok; 4 file rejected or too many columns; 5 store not resizable; 7 rows;
+// 21 y names differ; 22 no names.
+int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name);
+// 0 ok; 1 x names; 4 file rejected or rows.
+int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name);
+
+#endif  // DORVE_DATA_MODEL_MATRICES_H_

@@ -1,0 +1,258 @@
+#include "interp/matrix_commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/matrix_writer.h"
+#include "data/model_matrices.h"
+#include "data/model_store.h"
+#include "data/output_matrices.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+
+namespace {
+
+// Size of the header text that joins the y names of the y matrix.
+constexpr int kYHeaderSize = 150;
+
+void say(const char* text) { fputs(text, out_stream()); }
+
+bool requires(const KrigModel& kr, const char* k1, const char* k2 = nullptr) {
+  return check_initialized(kr.init, k1, k2, nullptr, nullptr, nullptr, true);
+}
+
+int y_count(const KrigArray* ka) { return ka->nresp + ka->ncons; }
+
+// ---- X ----
+void read_design(KrigModel** models, KrigArray*, const char* file) { read_x(&(*models)[0], file); }
+
+void output_design(KrigModel** models, KrigArray*, int mode, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "X")) return;
+  if (mode == kShowMatrix) {
+    print_string_vector(kr.d[0], kr.xlabels, "Labels:");
+    print_real_matrix(kr.n[0], kr.d[0], kr.X, "X:", false);
+  } else {
+    writemat(kr.n[0], kr.d[0], kr.X, file, kr.xlabels, nullptr, "X Matrix", 'w', false);
+  }
+}
+
+// ---- y ----
+void read_responses(KrigModel** models, KrigArray* ka, const char* file) {
+  if (!requires((*models)[0], "X")) return;
+  read_y(models, ka, file);
+}
+
+// All y variables side by side, headed by their joined names.
+void output_all_responses(const KrigModel* models, const KrigArray* ka, int mode,
+                          const char* file) {
+  const int n = models[0].n[0], count = y_count(ka);
+  double** matrix = nullptr;
+  alloc_real_matrix(n, count, &matrix);
+  char header[kYHeaderSize];
+  if (construct_ymat(models, ka, matrix, header, kYHeaderSize) != 0)
+    fatal_error("menu_print: y labels are too long .");
+  if (mode == kShowMatrix) {
+    fprintf(out_stream(), "y Label: %s\n", header);
+    print_real_matrix(n, count, matrix, "y:", false);
+  } else {
+    writemat(n, count, matrix, file, nullptr, header, "y Matrix", 'w', false);
+  }
+  free_real_matrix(n, count, &matrix);
+}
+
+void output_responses(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "y", "X")) return;
+  if (ka != nullptr) {
+    output_all_responses(*models, ka, mode, file);
+  } else if (mode == kShowMatrix) {
+    fprintf(out_stream(), "y Label: %s\n", kr.yname);
+    print_real_vector(kr.n[0], kr.y, "y:");
+  } else {
+    writevec(kr.n[0], kr.y, file, kr.yname, "y Matrix", 'w');
+  }
+}
+
+// ---- R and F: computed, never read ----
+void refuse_read(KrigModel**, KrigArray*, const char*) { say("Sorry, can't read that .. \n"); }
+
+void output_correlation_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "R")) return;
+  const int n = kr.n[0];
+  if (mode == kShowMatrix)
+    print_real_matrix(n, n, kr.R, "R:", false);
+  else
+    writemat(n, n, kr.R, file, kr.xlabels, nullptr, "Correlation Matrix", 'w', false, kr.d[0]);
+}
+
+void output_regression_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "F")) return;
+  if (mode == kShowMatrix)
+    print_real_matrix(kr.n[0], kr.r[0], kr.F, "F:", false);
+  else
+    writemat(kr.n[0], kr.r[0], kr.F, file, nullptr, "F", "F Matrix", 'w', false);
+}
+
+// ---- The text tables: RegressionModel and YDescription ----
+typedef int (*TableBuilder)(const KrigArray*, const KrigModel*, StringSlot***, StringSlot**, int*,
+                            int*);
+
+void output_table(KrigModel** models, KrigArray* ka, int mode, const char* file,
+                  TableBuilder build, const char* nothing_to_show, const char* title) {
+  StringSlot** table = nullptr;
+  StringSlot* names = nullptr;
+  int rows = 0, cols = 0;
+  if (build(ka, *models, &table, &names, &rows, &cols) != 0) {
+    say(nothing_to_show);
+    return;
+  }
+  if (mode == kShowMatrix) {
+    print_string_vector(cols, names, "");
+    print_string_matrix(rows, cols, table, "");
+  } else {
+    write_string_matrix(rows, cols, table, file, names, nullptr, title, 'w');
+  }
+  free_string_matrix(rows, cols, &table);
+  free_string_vector(cols, &names);
+}
+
+void read_regression_model(KrigModel** models, KrigArray* ka, const char* file) {
+  read_regmodel(models, ka, file);
+}
+
+void output_regression_model(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+  output_table(models, ka, mode, file, construct_regmat,
+               "Sorry, there are no RegressionCoefficients.\n", "RegressionModel");
+}
+
+void read_y_description(KrigModel** models, KrigArray* ka, const char* file) {
+  read_ydescrip(models, ka, file);
+}
+
+void output_y_description(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+  output_table(models, ka, mode, file, construct_ydescrip,
+               "Sorry, there are no response variables.\n", "YDescription");
+}
+
+// ---- XDescription ----
+void read_x_description(KrigModel** models, KrigArray* ka, const char* file) {
+  if (!requires((*models)[0], "X")) return;
+  read_xdescrip(*models, ka, file);
+}
+
+void output_x_description(KrigModel** models, KrigArray*, int mode, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "range")) return;
+  if (mode == kShowMatrix)
+    print_real_matrix(kr.d[0], 2, kr.range, "range:", false);
+  else
+    output_summary(&kr, file, "XDescription");
+}
+
+// ---- StochasticProcessModel ----
+void read_correlation_parameters(KrigModel** models, KrigArray* ka, const char* file) {
+  if (!requires((*models)[0], "X", "y")) return;
+  read_corpar(*models, ka, file);
+}
+
+void output_correlation_parameters(KrigModel** models, KrigArray* ka, int, const char* file) {
+  const KrigModel& kr = (*models)[0];
+  if (!requires(kr, "theta", "alpha")) return;
+  if (ka != nullptr && !ka->initialized) fatal_error("init corpar : ka is not initialized or NULL");
+  const int rows = kr.d[0];
+  const int cols = 2 * (ka != nullptr ? y_count(ka) : 1) + 1;
+  StringSlot** table = nullptr;
+  StringSlot* names = nullptr;
+  alloc_string_matrix(rows, cols, &table);
+  alloc_string_vector(cols, &names);
+  construct_cormat(*models, ka, table, names);
+  output_string_matrix(rows, cols, table, file, names, "CorrelationParameters");
+  free_string_matrix(rows, cols, &table);
+  free_string_vector(cols, &names);
+}
+
+struct MatrixRow {
+  const char* const* names;
+  void (*read)(KrigModel** models, KrigArray* ka, const char* file);
+  void (*output)(KrigModel** models, KrigArray* ka, int mode, const char* file);
+};
+
+const char* const kDesignNames[] = {"X", nullptr};
+const char* const kResponseNames[] = {"y", "Y", nullptr};
+const char* const kRegressionModelNames[] = {"beta", "RegressionModel", nullptr};
+const char* const kRegressionMatrixNames[] = {"F", nullptr};
+const char* const kCorrelationMatrixNames[] = {"R", nullptr};
+const char* const kXDescriptionNames[] = {"range", "XDescription", "xdescription", nullptr};
+const char* const kCorparNames[] = {"corpar", "StochasticProcessModel", nullptr};
+const char* const kYDescriptionNames[] = {"summary",  "Summary",      "YDescription",
+                                          "ydescrip", "yDescription", nullptr};
+
+const MatrixRow kMatrices[] = {
+    {kDesignNames, read_design, output_design},
+    {kResponseNames, read_responses, output_responses},
+    {kCorrelationMatrixNames, refuse_read, output_correlation_matrix},
+    {kRegressionMatrixNames, refuse_read, output_regression_matrix},
+    {kRegressionModelNames, read_regression_model, output_regression_model},
+    {kXDescriptionNames, read_x_description, output_x_description},
+    {kCorparNames, read_correlation_parameters, output_correlation_parameters},
+    {kYDescriptionNames, read_y_description, output_y_description},
+};
+
+const MatrixRow* find_matrix(const char* name) {
+  for (const MatrixRow& row : kMatrices)
+    for (const char* const* n = row.names; *n != nullptr; n++)
+      if (strcmp(*n, name) == 0) return &row;
+  return nullptr;
+}
+
+void report_unknown_matrix(int mode, const char* name) {
+  const char* format = mode == kShowMatrix    ? "Print pardon what ?  %s ?\n"
+                       : mode == kWriteMatrix ? "Output pardon what ?  %s ?\n"
+                                              : "Read pardon what ?  %s ?\n";
+  fprintf(out_stream(), format, name);
+}
+
+bool is_screen(const char* file) { return strcmp(file, "screen") == 0 || strcmp(file, "s") == 0; }
+
+}  // namespace
+
+void menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
+                const char* file_name) {
+  if (ka == nullptr && mode == kReadMatrix) fatal_error("menu_print: Code Bug , ka==NULL");
+  const MatrixRow* row = find_matrix(name);
+  if (row == nullptr)
+    report_unknown_matrix(mode, name);
+  else if (mode == kReadMatrix)
+    row->read(models, ka, file_name);
+  else
+    row->output(models, ka, mode, file_name);
+}
+
+void inout(KrigModel** models, KrigArray* ka, char** tokens, int count) {
+  const bool has_sign =
+      count >= 2 && (strcmp(tokens[1], "<") == 0 || strcmp(tokens[1], ">") == 0);
+  if (count != 3 || !has_sign) {
+    if (!has_sign) say("Unexpected input. A '<' or a '>' sign was expected. Input line ignored.\n");
+    if (count != 3)
+      say("Unexpected input. Exactly 3 tokens are expected. (excluding comments '#')\n\tInput "
+          "line ignored.\n");
+    return;
+  }
+  int mode = tokens[1][0] == '<' ? kReadMatrix : kWriteMatrix;
+  if (is_screen(tokens[2])) {
+    if (mode == kReadMatrix) {
+      say("Sorry, can't read a file onto the screen. Line ignored.\n");
+      return;
+    }
+    mode = kShowMatrix;
+  }
+  menu_print(models, ka, mode, tokens[0], tokens[2]);
+}
+
+void collect_ynames(const KrigArray* ka, const KrigModel* models, StringSlot* names) {
+  for (int i = 0; i < y_count(ka); i++) snprintf(names[i], kSlotLen, "%.29s", models[i].yname);
+}

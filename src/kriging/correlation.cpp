@@ -1,0 +1,94 @@
+#include "kriging/correlation.h"
+
+#include <cmath>
+
+#include "data/model_store.h"
+#include "interp/init_checks.h"
+#include "interp/messages.h"
+#include "kriging/eigen.h"
+#include "numeric/vecutil.h"
+
+namespace {
+
+// s must be a share in [0, 1]; NaN fails every comparison and is refused too.
+bool is_share(double s) { return s >= 0.0 && s <= 1.0; }
+
+// prod_l exp(-theta_l |a_l - b_l|^(2 - alpha_l)), factors in order from 1.
+// pow(0, 0) is 1, so alpha_l = 2 gives exp(-theta_l) at any distance.
+double correlation(const double* a, const double* b, const double* alpha, const double* theta,
+                   int d) {
+  double c = 1.0;
+  for (int l = 0; l < d; l++) c = exp(-theta[l] * pow(fabs(a[l] - b[l]), 2.0 - alpha[l])) * c;
+  return c;
+}
+
+}  // namespace
+
+void calcR(double* const* X, const double* alpha, const double* theta, double s, int n, int d,
+           double** R) {
+  if (!is_share(s)) fatal_error_value("calcR: stochratio not within [0,1]", s, "stochratio: ");
+  for (int i = 0; i < n; i++) {
+    for (int j = i + 1; j < n; j++) {
+      R[i][j] = s * correlation(X[i], X[j], alpha, theta, d);
+      R[j][i] = R[i][j];
+    }
+    R[i][i] = 1.0;
+  }
+}
+
+void krCalcR(KrigModel* kr) {
+  if (!check_initialized(kr->init, "alpha", "theta", nullptr, nullptr, nullptr, true))
+    fatal_error("calcR: alpha or theta not initialized");
+  calcR(kr->X, kr->alpha, kr->theta, kr->stochratio[0], kr->n[0], kr->d[0], kr->R);
+  kr->init.R = 1;
+}
+
+void calcr(const double* x, double* out, double* const* X, const double* alpha,
+           const double* theta, double s, int n, int d) {
+  if (!is_share(s)) fatal_error_value("calcr: stochratio not within [0,1]", s, "stochratio: ");
+  for (int i = 0; i < n; i++) {
+    out[i] = 1.0;
+    // With a random error a new point on a design point correlates with it by s exactly.
+    if (!(s != 1.0 && equal_real_vectors(d, x, X[i]))) out[i] = correlation(X[i], x, alpha, theta, d);
+    out[i] = s * out[i];
+  }
+}
+
+void calcF(int n, int r, double** F) {
+  if (r != 1) fatal_error("calcF : r!=1, that's  not implemented yet ");
+  for (int i = 0; i < n; i++) F[i][0] = 1.0;
+}
+
+void krCalcF(KrigModel* kr) {
+  if (kr->r[0] != 1) fatal_error("krCalcF : r!=1, that's  not implemented yet ");
+  for (int i = 0; i < kr->n[0]; i++) kr->F[i][0] = 1.0;
+  kr->init.F = 1;
+}
+
+void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
+                double* inveig) {
+  if (r > 1) fatal_error("calc_augmR: r>1 not implmented yet ");
+  for (int i = 0; i < r; i++)
+    for (int j = 0; j < r; j++) A[i][j] = 0.0;
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) A[r + i][r + j] = R[i][j];
+    for (int j = 0; j < r; j++) {
+      A[r + i][j] = F[i][j];
+      A[j][r + i] = F[i][j];
+    }
+  }
+  eigen_symmetric(A, n + r, eig);
+  for (int i = 0; i < n + r; i++) {
+    if (eig[i] > kSingularEigenvalue || eig[i] < -kSingularEigenvalue || std::isnan(eig[i])) {
+      inveig[i] = 1.0 / eig[i];
+    } else {
+      inveig[i] = 0.0;
+      print_warning("Correlation Matrix is singular. Proceed with fingers crossed. (T1)");
+    }
+  }
+}
+
+void krCalc_augmR(KrigModel* kr) {
+  calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->augR, kr->eigval, kr->inveig);
+  kr->init.U = 1;
+}

@@ -1,0 +1,34 @@
+// The matrices of the kriging model: the correlation matrix R of the design,
+// the correlations r(x) of a new point, the regression matrix F (a column of
+// ones) and the augmented matrix [[0, F'], [F, R]] with its eigen
+// decomposition, from which every prediction is computed.
+#ifndef DORVE_KRIGING_CORRELATION_H_
+#define DORVE_KRIGING_CORRELATION_H_
+
+struct KrigModel;
+
+// Eigenvalues of magnitude up to this are treated as zero (reciprocal 0).
+constexpr double kSingularEigenvalue = 3e-14;
+
+// R[i][j] = s * prod_l exp(-theta_l |X[i][l] - X[j][l]|^(2 - alpha_l)), R[i][i] = 1.
+void calcR(double* const* X, const double* alpha, const double* theta, double s, int n, int d,
+           double** R);
+// The model's R from its X, alpha, theta and stochratio; sets the "R" flag.
+void krCalcR(KrigModel* kr);
+
+// out[i] = correlation of x with design point i, times s.
+void calcr(const double* x, double* out, double* const* X, const double* alpha,
+           const double* theta, double s, int n, int d);
+
+// F (n x r) filled with ones; only r = 1 exists.
+void calcF(int n, int r, double** F);
+void krCalcF(KrigModel* kr);
+
+// Builds the augmented matrix in A, decomposes it in place (A then holds the
+// eigenvectors by column), fills eig and their reciprocals inveig (0 for
+// near-zero eigenvalues, each reported with a warning).
+void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
+                double* inveig);
+void krCalc_augmR(KrigModel* kr);
+
+#endif  // DORVE_KRIGING_CORRELATION_H_

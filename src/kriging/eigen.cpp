@@ -1,0 +1,215 @@
+// Symmetric eigen decomposition by Householder reduction and implicit-shift QL.
+//
+// The arithmetic is that of the classical row-pointer formulation: every
+// floating-point operation takes the same operands in the same order. Only the
+// memory traffic is arranged for speed:
+//  - the reduction keeps the active block fully symmetric (the upper triangle
+//    mirrors the lower one), so the matrix-vector products and the rank-2
+//    updates run along rows instead of down columns;
+//  - the accumulation of the reduction matrix first forms every column's inner
+//    product, then updates the block row by row;
+//  - the QL iteration rotates the rows of the transposed eigenvector matrix,
+//    so the two eigenvectors of a rotation are contiguous.
+// Each element still sees its additions in the original order, so the results
+// are bit-identical to the straightforward loops.
+#include "kriging/eigen.h"
+
+#include <cmath>
+
+#include "interp/messages.h"
+#include "numeric/storage.h"
+
+// Let the compiler use SIMD on the row loops below. Vector lanes hold
+// independent elements, each computed by the same operations in the same order
+// as in scalar code (no reassociation, no fused multiply-add), so this changes
+// speed only.
+#pragma GCC optimize("vect-cost-model=dynamic", "fp-contract=off")
+
+double safe_hypot(double a, double b) {
+  const double p = fabs(a);
+  const double q = fabs(b);
+  if (p > q) {
+    const double t = q / p;
+    return p * sqrt(1.0 + t * t);
+  }
+  if (q == 0.0) return 0.0;
+  const double t = p / q;
+  return q * sqrt(1.0 + t * t);
+}
+
+namespace {
+
+// Copies the strict lower triangle into the upper one.
+void mirror_lower_triangle(double** a, int n) {
+  for (int j = 1; j < n; j++) {
+    const double* aj = a[j];
+    for (int k = 0; k < j; k++) a[k][j] = aj[k];
+  }
+}
+
+void transpose_in_place(double** a, int n) {
+  for (int i = 1; i < n; i++) {
+    double* ai = a[i];
+    for (int j = 0; j < i; j++) {
+      const double t = ai[j];
+      ai[j] = a[j][i];
+      a[j][i] = t;
+    }
+  }
+}
+
+// acc[j] = acc[j] + row[j] * s for j < len.
+void add_scaled_row(double* __restrict acc, const double* __restrict row, double s, int len) {
+  for (int j = 0; j < len; j++) acc[j] += row[j] * s;
+}
+
+// Symmetric rank-2 update of row p of the active block:
+// row[q] = row[q] - (up * e[q] + ep * u[q]). The two products commute with
+// their mirror images, so row p and column p receive identical values.
+void rank2_update_row(double* __restrict row, double up, double ep,
+                      const double* __restrict e, const double* __restrict u, int len) {
+  for (int q = 0; q < len; q++) row[q] = row[q] - (up * e[q] + ep * u[q]);
+}
+
+// row[j] = row[j] - g[j] * s for j < len.
+void subtract_scaled_vector(double* __restrict row, const double* __restrict g, double s,
+                            int len) {
+  for (int j = 0; j < len; j++) row[j] = row[j] - g[j] * s;
+}
+
+// Plane rotation of two eigenvectors held as contiguous rows.
+void rotate_rows(double* __restrict zi, double* __restrict zi1, double s, double c, int n) {
+  for (int k = 0; k < n; k++) {
+    const double f = zi1[k];
+    zi1[k] = s * zi[k] + c * f;
+    zi[k] = c * zi[k] - s * f;
+  }
+}
+
+}  // namespace
+
+void householder_tridiag(double** a, int n, double* d, double* e) {
+  double* work = nullptr;
+  alloc_real_vector(n, &work);
+  mirror_lower_triangle(a, n);
+
+  for (int i = n - 1; i >= 1; i--) {
+    const int l = i - 1;
+    double h = 0.0;
+    double* ai = a[i];
+    if (l > 0) {
+      double scale = 0.0;
+      for (int k = 0; k <= l; k++) scale += fabs(ai[k]);
+      if (scale == 0.0) {
+        e[i] = ai[l];
+      } else {
+        for (int k = 0; k <= l; k++) {
+          ai[k] /= scale;
+          h += ai[k] * ai[k];
+        }
+        double f = ai[l];
+        double g = (f >= 0.0 ? -sqrt(h) : sqrt(h));
+        e[i] = scale * g;
+        h -= f * g;
+        ai[l] = f - g;
+        f = 0.0;
+        // p = A u, summed over k in increasing order for every component.
+        for (int j = 0; j <= l; j++) e[j] = 0.0;
+        for (int k = 0; k <= l; k++) add_scaled_row(e, a[k], ai[k], l + 1);
+        for (int j = 0; j <= l; j++) {
+          a[j][i] = ai[j] / h;
+          e[j] = e[j] / h;
+          f += e[j] * ai[j];
+        }
+        const double hh = f / (h + h);
+        for (int j = 0; j <= l; j++) e[j] = e[j] - hh * ai[j];
+        for (int p = 0; p <= l; p++) rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+      }
+    } else {
+      e[i] = ai[l];
+    }
+    d[i] = h;
+  }
+  d[0] = 0.0;
+  e[0] = 0.0;
+
+  // Accumulate the transformations.
+  for (int i = 0; i < n; i++) {
+    const int l = i - 1;
+    double* ai = a[i];
+    if (d[i] != 0.0) {
+      for (int j = 0; j <= l; j++) work[j] = 0.0;
+      for (int k = 0; k <= l; k++) add_scaled_row(work, a[k], ai[k], l + 1);
+      for (int k = 0; k <= l; k++) subtract_scaled_vector(a[k], work, a[k][i], l + 1);
+    }
+    d[i] = ai[i];
+    ai[i] = 1.0;
+    for (int j = 0; j <= l; j++) {
+      a[j][i] = 0.0;
+      ai[j] = 0.0;
+    }
+  }
+  free_real_vector(n, &work);
+}
+
+void tqli(double* d, double* e, int n, double** z) {
+  for (int i = 1; i < n; i++) e[i - 1] = e[i];
+  e[n - 1] = 0.0;
+  // Work on the transposed eigenvector matrix: eigenvector i is row i.
+  transpose_in_place(z, n);
+
+  for (int l = 0; l < n; l++) {
+    int iter = 0;
+    int m;
+    do {
+      for (m = l; m <= n - 2; m++) {
+        const double dd = fabs(d[m]) + fabs(d[m + 1]);
+        if (fabs(e[m]) + dd == dd) break;
+      }
+      if (m != l) {
+        if (iter == 30) fatal_error("Too many iterations in tqli");
+        iter++;
+        double g = (d[l + 1] - d[l]) / (2.0 * e[l]);
+        double r = safe_hypot(g, 1.0);
+        g = d[m] - d[l] + e[l] / (g + (g > 0.0 ? fabs(r) : -fabs(r)));
+        double s = 1.0;
+        double c = 1.0;
+        double p = 0.0;
+        int i;
+        for (i = m - 1; i >= l; i--) {
+          const double f = s * e[i];
+          const double b = c * e[i];
+          r = safe_hypot(f, g);
+          e[i + 1] = r;
+          if (r == 0.0) {
+            // Underflow: the matrix splits here; restart the search.
+            d[i + 1] -= p;
+            e[m] = 0.0;
+            break;
+          }
+          s = f / r;
+          c = g / r;
+          g = d[i + 1] - p;
+          r = (d[i] - g) * s + 2.0 * c * b;
+          p = s * r;
+          d[i + 1] = g + p;
+          g = c * r - b;
+          rotate_rows(z[i], z[i + 1], s, c, n);
+        }
+        if (r == 0.0 && i >= l) continue;
+        d[l] -= p;
+        e[l] = g;
+        e[m] = 0.0;
+      }
+    } while (m != l);
+  }
+  transpose_in_place(z, n);
+}
+
+void eigen_symmetric(double** a, int n, double* d) {
+  double* e = nullptr;
+  alloc_real_vector(n, &e);
+  householder_tridiag(a, n, d, e);
+  tqli(d, e, n, a);
+  free_real_vector(n, &e);
+}
