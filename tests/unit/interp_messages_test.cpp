@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "data_test_support.h"
+#include "interp/messages.h"
+
+namespace {
+
+TEST(Printers, RealVectorBreaksAfterEverySixthValue) {
+  double v[7] = {1, 2, 3, 4, 5, 6, 7};
+  {
+    CapturedOutput out;
+    print_real_vector(6, v, "alpha:");
+    EXPECT_EQ(out.text(),
+              "alpha:     1.00000     2.00000     3.00000     4.00000     5.00000     6.00000 \n\n");
+  }
+  {
+    CapturedOutput out;
+    print_real_vector(7, v, "theta:");
+    EXPECT_EQ(out.text(),
+              "theta: \n    1.00000     2.00000     3.00000     4.00000     5.00000     6.00000 \n"
+              "    7.00000 \n");
+  }
+  {
+    CapturedOutput out;
+    print_real_vector(0, v, "empty");
+    EXPECT_EQ(out.text(), "empty \n");
+  }
+}
+
+TEST(Printers, RealMatrixSeparatesRowsWithCommas) {
+  double r0[3] = {1, 2, 3}, r1[3] = {-4, 5.5, 6};
+  double* m[2] = {r0, r1};
+  CapturedOutput out;
+  print_real_matrix(2, 3, m, "M:", false);
+  EXPECT_EQ(out.text(),
+            "M: \n    1.00000     2.00000     3.00000 , \n   -4.00000     5.50000     6.00000 \n");
+}
+
+TEST(Printers, PreciseMatrixUsesFifteenDecimals) {
+  double r0[1] = {0.1};
+  double* m[1] = {r0};
+  CapturedOutput out;
+  print_real_matrix(1, 1, m, "P", true);
+  EXPECT_EQ(out.text(), "P \n 0.100000000000000 \n");
+}
+
+TEST(Printers, StringVectorAndMatrix) {
+  StringSlot v[7];
+  for (int i = 0; i < 7; i++) snprintf(v[i], kSlotLen, "n%d", i);
+  {
+    CapturedOutput out;
+    print_string_vector(7, v, "Labels:");
+    EXPECT_EQ(out.text(),
+              "Labels:          n0          n1          n2          n3          n4          n5 \n"
+              "         n6 \n");
+  }
+  StringSlot row0[2] = {"a", "b"}, row1[2] = {"c", "d"};
+  StringSlot* m[2] = {row0, row1};
+  CapturedOutput out;
+  print_string_matrix(2, 2, m, "");
+  EXPECT_EQ(out.text(), " \na b , \nc d \n");
+}
+
+TEST(Notices, InfoAndWarningLines) {
+  CapturedOutput out;
+  print_info("Lower bounds on responses are assumed to be -infinity");
+  print_warning("One MLE try failed to start");
+  EXPECT_EQ(out.text(),
+            "Info : Lower bounds on responses are assumed to be -infinity\n"
+            "WARNING: One MLE try failed to start\n");
+}
+
+TEST(FatalErrorsDeathTest, FixedFormsAndStatuses) {
+  EXPECT_EXIT(fatal_error("inverse : Singular matrix in routine ludcmp"),
+              ::testing::ExitedWithCode(1),
+              "^DORVE ERROR\\.\\.\\. \ninverse : Singular matrix in routine ludcmp \n"
+              "Now exiting to system \\.\\.\\. \n $");
+  EXPECT_EXIT(fatal_error_value("trafo_corpar: theta<0.0", -0.5, "theta[i]: "),
+              ::testing::ExitedWithCode(2),
+              "^DORVE error \\.\\.\\. \ntheta\\[i\\]:  -0\\.500000 \ntrafo_corpar: theta<0\\.0 \n"
+              "Now exiting to system \\.\\.\\. \n $");
+}
+
+TEST(FatalErrorsDeathTest, OutputWrittenBeforeIsFlushed) {
+  TempDir dir;
+  const std::string path = dir.file("out.txt");
+  EXPECT_EXIT(
+      {
+        g_interp.out = fopen(path.c_str(), "w");
+        fprintf(g_interp.out, "written before the error\n");
+        fatal_error("stop");
+      },
+      ::testing::ExitedWithCode(1), "stop");
+  EXPECT_EQ(read_file(path), "written before the error\n");
+}
+
+}  // namespace
