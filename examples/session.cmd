@@ -20,4 +20,7 @@ X > design_out.mat
 y > responses_out.mat
 YDescription > ydescription_out.mat
 XDescription > xdescription_out.mat
+# Fit the models and predict on a 5 x 5 grid (25 rows: too many for the screen).
+Fit
+Predict < xpred.mat > ypred.mat
 Quit

@@ -8,8 +8,31 @@
 #include "interp/interpreter.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
+#include "kriging/cross_validation.h"
+#include "kriging/effects.h"
+#include "kriging/fit_command.h"
+#include "kriging/predict_command.h"
 
 namespace {
+
+void run_fit(Session& s, char** tokens, int count) { Fit(*s.models, s.ka, tokens, count); }
+
+void run_predict(Session& s, char** tokens, int count) {
+  Predict(*s.models, s.ka, tokens, count);
+}
+
+void run_main_effects(Session& s, char** tokens, int count) {
+  MainEffects(*s.models, s.ka, tokens, count);
+}
+
+void run_joint_effects(Session& s, char** tokens, int count) {
+  JointEffects(*s.models, s.ka, tokens, count);
+}
+
+// "cv" is dispatched here too; the handler asks for the full name.
+void run_cross_validate(Session& s, char** tokens, int count) {
+  CrossValidate(*s.models, s.ka, tokens, count);
+}
 
 // Reading y may move the models' array: the handler gets its address.
 void run_inout(Session& s, char** tokens, int count) { inout(s.models, s.ka, tokens, count); }
@@ -37,6 +60,11 @@ void run_check_allocation(Session&, char**, int) {
     fprintf(out_stream(), "Sorry, check_allocation must be the first input command \n");
 }
 
+const char* const kFitNames[] = {"Fit", "f", nullptr};
+const char* const kPredictNames[] = {"Predict", "p", nullptr};
+const char* const kMainEffectsNames[] = {"MainEffects", nullptr};
+const char* const kJointEffectsNames[] = {"JointEffects", nullptr};
+const char* const kCrossValidateNames[] = {"CrossValidate", "cv", nullptr};
 const char* const kMatrixNames[] = {
     "X",     "y",         "Y",    "beta", "RegressionModel",        "F",       "R",
     "range", "XDescription", "xdescription", "corpar", "StochasticProcessModel", "summary",
@@ -57,6 +85,11 @@ const char* const kQuitNames[] = {"Quit", "End", "quit", "end", "q", nullptr};
 
 // Searched in order; the first row that holds the token wins.
 const CommandRow kCommandTable[] = {
+    {kFitNames, run_fit},
+    {kPredictNames, run_predict},
+    {kMainEffectsNames, run_main_effects},
+    {kJointEffectsNames, run_joint_effects},
+    {kCrossValidateNames, run_cross_validate},
     {kMatrixNames, run_inout},
     {kRandomErrorNames, run_setting},
     {kSystemCommandNames, run_system_command_objective},

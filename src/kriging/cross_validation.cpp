@@ -1,0 +1,209 @@
+#include "kriging/cross_validation.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/matrix_reader.h"
+#include "data/matrix_writer.h"
+#include "data/model_store.h"
+#include "data/output_matrices.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/predictor.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+#include "seqmin/expected_improvement.h"
+
+namespace {
+
+constexpr int kCvColumns = 3;
+
+void say(const char* text) { fputs(text, out_stream()); }
+
+bool is_cross_validate_line(int count, char** tokens) {
+  if (strcmp(tokens[0], "CrossValidate") != 0) return false;
+  if (count == 3) return strcmp(tokens[1], ">") == 0;
+  if (count != 6) return false;
+  const bool files_first = strcmp(tokens[1], "<") == 0 && strcmp(tokens[4], ">") == 0;
+  const bool files_last = strcmp(tokens[1], ">") == 0 && strcmp(tokens[3], "<") == 0;
+  return files_first || files_last;
+}
+
+void release_validation_set(int N, int d, double*** Xv, double** yv) {
+  if (*Xv != nullptr) free_real_matrix(N, d, Xv);
+  if (*yv != nullptr) free_real_vector(N, yv);
+  *Xv = nullptr;
+  *yv = nullptr;
+}
+
+// A matrix just read, released with the dimensions the reader reports.
+struct ReadBack {
+  double** cells = nullptr;
+  StringSlot* names = nullptr;
+  int rows = 0, cols = 0;
+  ~ReadBack() {
+    if (rows > 0 && cols > 0) free_real_matrix(rows, cols, &cells);
+    if (cols > 0) free_string_vector(cols, &names);
+  }
+};
+
+void copy_name(char* out_name, const char* name) { snprintf(out_name, kCvNameSize, "%s", name); }
+
+void fill_missing(int N, double** result) {
+  for (int i = 0; i < N; i++)
+    for (int j = 0; j < kCvColumns; j++) result[i][j] = kNaMarker;
+}
+
+void leave_one_out(KrigModel* kr, double* const* Xv, const double* yv, int N, int d,
+                   double** result) {
+  double** Xrest = nullptr;
+  double* yrest = nullptr;
+  alloc_real_matrix(N - 1, d, &Xrest);
+  alloc_real_vector(N - 1, &yrest);
+  const int r = kr->r[0];
+  for (int i = 0; i < N; i++) {
+    copy_real_matrix_minus_1row(N, d, Xv, i, Xrest);
+    copy_real_vector_minus_one(N, yv, i, yrest);
+    init_krigmse_anyX(kr, Xrest, N - 1, d, r);
+    krigmse_anyX(kr, Xrest, yrest, N - 1, d, 1, &Xv[i], &result[i]);
+    free_krigmse_anyX(N - 1, r);
+  }
+  free_real_matrix(N - 1, d, &Xrest);
+  free_real_vector(N - 1, &yrest);
+}
+
+// Writes the first N rows of the result under their column names.
+void write_result(int N, int k, double* const* result, const KrigModel* models,
+                  const char* out_name) {
+  StringSlot* names = nullptr;
+  alloc_string_vector(kCvColumns * k, &names);
+  snprintf(names[0], kSlotLen, "CvPred");
+  snprintf(names[1], kSlotLen, "CvSe");
+  snprintf(names[2], kSlotLen, "CvEi");
+  append_ynames(models, k, kCvColumns, names);
+  output_matrix(N, kCvColumns * k, result, out_name, names, "CrossValidationMatrix");
+  free_string_vector(kCvColumns * k, &names);
+}
+
+}  // namespace
+
+int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*** Xv,
+                  double** yv) {
+  ReadBack x;
+  if (read_matrix(0, 0, &x.cells, &x.rows, &x.cols, x_file, &x.names) != 0) return 1;
+  if (x.cols != d) {
+    say("ERROR: Incorrect number of columns\n");
+    return 1;
+  }
+  ReadBack y;
+  if (read_matrix(0, 0, &y.cells, &y.rows, &y.cols, y_file, &y.names) != 0) return 1;
+  if (y.rows != x.rows) {
+    say("ERROR: Incorrect number of rows\n");
+    return 1;
+  }
+  if (y.cols != 1) {
+    say("ERROR: More than one y is not yet programmed \n");
+    return 1;
+  }
+  *N = x.rows;
+  alloc_real_matrix(*N, d, Xv);
+  copy_real_matrix(*N, d, x.cells, *Xv);
+  alloc_real_vector(*N, yv);
+  for (int i = 0; i < *N; i++) (*yv)[i] = y.cells[i][0];
+  return 0;
+}
+
+int get_anyXY(int count, char** tokens, char* out_name, int* N, const KrigModel* kr,
+              double*** Xv, double** yv) {
+  const int n = kr->n[0], d = kr->d[0];
+  *Xv = nullptr;
+  *yv = nullptr;
+  if (count == 3) {
+    *N = n;
+    alloc_real_matrix(n, d, Xv);
+    copy_real_matrix(n, d, kr->X, *Xv);
+    alloc_real_vector(n, yv);
+    copy_real_vector(n, kr->y, *yv);
+    copy_name(out_name, tokens[2]);
+  } else if (count == 6) {
+    const char *x_file, *y_file;
+    if (strcmp(tokens[1], "<") == 0) {
+      x_file = tokens[2];
+      y_file = tokens[3];
+      copy_name(out_name, tokens[5]);
+    } else if (strcmp(tokens[3], "<") == 0) {
+      x_file = tokens[4];
+      y_file = tokens[5];
+      copy_name(out_name, tokens[2]);
+    } else {
+      fatal_error("CodeBug : get_anyXY token problem inner loop");
+    }
+    if (read_xy_files(x_file, y_file, N, d, Xv, yv) != 0) return 1;
+    if (strcmp(out_name, x_file) == 0 || strcmp(out_name, y_file) == 0) {
+      say("ERROR: Attempting to overwrite input file\n");
+      release_validation_set(*N, d, Xv, yv);
+      return 1;
+    }
+    if (*N > n) {
+      say("ERROR: Cross Validation files contain more rows than model.\n");
+      release_validation_set(*N, d, Xv, yv);
+      return 1;
+    }
+  } else {
+    fatal_error("get_anyXY: unrecognized option for token");
+  }
+  // Leaving one point out of one leaves nothing to predict from.
+  if (*N < 2) {
+    say("Sorry, cross-validation needs at least two points.\n");
+    release_validation_set(*N, d, Xv, yv);
+    return 1;
+  }
+  return 0;
+}
+
+void cross_validate_model(KrigModel* kr, double* const* Xv, const double* yv, int N, int d,
+                          double** result, int) {
+  if (!check_initialized(kr->init, "alpha", "theta", "beta", "var", nullptr, true)) {
+    fill_missing(N, result);
+    return;
+  }
+  leave_one_out(kr, Xv, yv, N, d, result);
+  const double ymin = Real_Minimum(kr->n[0], kr->y);
+  ExpectedImprovement(result, N, 0.0, ymin);
+}
+
+void CrossValidate(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+  if (!is_cross_validate_line(count, tokens)) {
+    say("Usage: CrossValidate {< x_filename y_filename} > filename \n");
+    return;
+  }
+  KrigModel* m0 = &models[0];
+  if (!check_initialized(m0->init, "X", "y", "alpha", "theta", "beta", true)) return;
+  if (!check_initialized(m0->init, "var", nullptr, nullptr, nullptr, nullptr, true)) return;
+  const int k = ka->nresp + ka->ncons, n = m0->n[0], d = m0->d[0];
+  char out_name[kCvNameSize];
+  double** result = nullptr;
+  double** one = nullptr;
+  alloc_real_matrix(n, kCvColumns * k, &result);
+  alloc_real_matrix(n, kCvColumns, &one);
+  print_database(models, ka);
+  int N = 0;
+  double** Xv = nullptr;
+  double* yv = nullptr;
+  if (get_anyXY(count, tokens, out_name, &N, m0, &Xv, &yv) == 0) {
+    for (int i = 0; i < k; i++) {
+      KrigModel* kr = &models[i];
+      fprintf(out_stream(), "CrossValidating %s ... \n", kr->yname);
+      // On its own design each y variable is validated against its own responses.
+      if (count == 3) copy_real_vector(N, kr->y, yv);
+      cross_validate_model(kr, Xv, yv, N, d, one, kCvColumns);
+      copy_matrix_offsets(N, kCvColumns, one, 0, result, kCvColumns * i);
+    }
+    write_result(N, k, result, models, out_name);
+    release_validation_set(N, d, &Xv, &yv);
+  }
+  free_real_matrix(n, kCvColumns * k, &result);
+  free_real_matrix(n, kCvColumns, &one);
+}

@@ -1,0 +1,186 @@
+#include "kriging/effects.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/matrix_writer.h"
+#include "data/model_matrices.h"
+#include "data/model_store.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/correlation.h"
+#include "kriging/predictor.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+
+namespace {
+
+const char* const kMainHeader = "    Term     Value       Effect       StandardError";
+const char* const kJointHeader = "    Term1 Term2  Value1       Value2     Effect  StandardError";
+
+bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
+
+// The model has what effects need; reports what is missing.
+bool ready_for_effects(const KrigModel* kr) {
+  if (!check_initialized(kr->init, "X", "y", "alpha", "theta", "beta", true)) return false;
+  return check_initialized(kr->init, "var", "range", nullptr, nullptr, nullptr, true);
+}
+
+// Brings the model's decomposition up to date and warns about points
+// outside the ranges the grids span.
+void prepare_model(KrigModel* kr) {
+  if (PtsOutOfRange)
+    fputs("WARNING: Effects are based on the range as given in Xdescription.\n    Not all X "
+          "points are within that range.\n",
+          out_stream());
+  ensure_init(kr, "R");
+  ensure_init(kr, "F");
+  krCalc_augmR(kr);
+}
+
+// The grid points (rows x (d + 2) coordinates), their predictions and the
+// text table written to the file.
+struct EffectTables {
+  int rows = 0, d = 0, text_cols = 0;
+  double** real = nullptr;
+  double** pred = nullptr;
+  StringSlot** text = nullptr;
+};
+
+void alloc_tables(EffectTables* t, int rows, int d, int text_cols, double* const* range) {
+  t->rows = rows;
+  t->d = d;
+  t->text_cols = text_cols;
+  alloc_real_matrix(rows, d + 2, &t->real);
+  alloc_real_matrix(rows, 2, &t->pred);
+  alloc_string_matrix(rows, text_cols, &t->text);
+  for (int i = 0; i < rows; i++)
+    for (int l = 0; l < d; l++) t->real[i][l] = (range[l][0] + range[l][1]) / 2.0;
+}
+
+void free_tables(EffectTables* t) {
+  free_real_matrix(t->rows, t->d + 2, &t->real);
+  free_real_matrix(t->rows, 2, &t->pred);
+  free_string_matrix(t->rows, t->text_cols, &t->text);
+}
+
+// Puts grid column g_col of rows [first, first + G) into real column l and text column t_col.
+void place_grid_column(EffectTables* t, int first, int count, double* const* grid_rows, int g_col,
+                       int l, int t_col) {
+  copy_matrix_offsets(count, 1, grid_rows, g_col, t->real + first, l);
+  copy_matrix_real_to_string(count, 1, grid_rows, g_col, t->text + first, t_col);
+}
+
+// Predicts every row, then fills the two result columns and their text.
+void predict_rows(KrigModel* kr, EffectTables* t, int text_effect_col) {
+  krigblup(kr, t->rows, t->real, t->pred);
+  copy_matrix_offsets(t->rows, 2, t->pred, 0, t->real, t->d);
+  copy_matrix_real_to_string(t->rows, 2, t->pred, 0, t->text, text_effect_col);
+}
+
+void output_tables(const KrigModel* kr, EffectTables* t, const char* name, char mode,
+                   const char* announcement, const char* header, const char* title) {
+  if (is_screen(name)) {
+    print_string_vector(kr->d[0], kr->xlabels, "Labels:");
+    print_real_matrix(t->rows, t->d + 2, t->real, "", false);
+    return;
+  }
+  fprintf(out_stream(), announcement, name);
+  write_string_matrix(t->rows, t->text_cols, t->text, name, nullptr, header, title, mode);
+}
+
+void put_label(StringSlot slot, const char* label) { snprintf(slot, kSlotLen, "%.29s", label); }
+
+void put_pair_label(StringSlot slot, const char* a, const char* b) {
+  char both[2 * kSlotLen + 2];
+  snprintf(both, sizeof both, "%.29s  %.29s", a, b);
+  put_label(slot, both);
+}
+
+typedef bool (*EffectsOfModel)(KrigModel* kr, const char* name, char mode);
+
+// Every y variable into one file: the first table written replaces the
+// file, so a model that is not ready never leaves an old file to append to.
+void effects_of_all_models(KrigModel* models, const KrigArray* ka, const char* name,
+                           EffectsOfModel effects) {
+  const int count = ka->nresp + ka->ncons > 0 ? ka->nresp + ka->ncons : 1;
+  bool written = false;
+  for (int i = 0; i < count; i++)
+    if (effects(&models[i], name, written ? 'a' : 'w')) written = true;
+}
+
+// The command shape shared by both commands.
+bool effects_line_ok(char** tokens, int count, const char* usage) {
+  if (count == 3 && strcmp(tokens[1], ">") == 0) return true;
+  printf("%s", usage);
+  return false;
+}
+
+}  // namespace
+
+bool main_effects(KrigModel* kr, const char* name, char mode) {
+  if (!ready_for_effects(kr)) return false;
+  prepare_model(kr);
+  const int d = kr->d[0], G = g_settings.GridSize;
+  EffectTables t;
+  alloc_tables(&t, d * G, d, 4, kr->range);
+  for (int l = 0; l < d; l++) {
+    double** values = nullptr;
+    int count = 0;
+    grid(G, 1, &kr->range[l], &values, &count);
+    place_grid_column(&t, l * G, G, values, 0, l, 1);
+    for (int g = 0; g < G; g++) put_label(t.text[l * G + g][0], kr->xlabels[l]);
+    free_real_matrix(count, 1, &values);
+  }
+  predict_rows(kr, &t, 2);
+  output_tables(kr, &t, name, mode, "Writing Main Effects to '%s' file...\n", kMainHeader,
+                "MainEffects");
+  free_tables(&t);
+  return true;
+}
+
+bool joint_effects(KrigModel* kr, const char* name, char mode) {
+  if (!ready_for_effects(kr)) return false;
+  prepare_model(kr);
+  const int d = kr->d[0], G = g_settings.GridSize;
+  const int block = G * G, rows = block * d * (d - 1) / 2;
+  EffectTables t;
+  alloc_tables(&t, rows, d, 5, kr->range);
+  int first = 0;
+  for (int l = 0; l < d; l++) {
+    for (int l2 = l + 1; l2 < d; l2++) {
+      double* pair_ranges[2] = {kr->range[l], kr->range[l2]};
+      double** values = nullptr;
+      int count = 0;
+      grid(G, 2, pair_ranges, &values, &count);
+      place_grid_column(&t, first, block, values, 0, l, 1);
+      place_grid_column(&t, first, block, values, 1, l2, 2);
+      for (int g = 0; g < block; g++)
+        put_pair_label(t.text[first + g][0], kr->xlabels[l], kr->xlabels[l2]);
+      free_real_matrix(count, 2, &values);
+      first += block;
+    }
+  }
+  predict_rows(kr, &t, 3);
+  output_tables(kr, &t, name, mode, "Writing Joint Effects to '%s' file...\n", kJointHeader,
+                "JointEffects");
+  free_tables(&t);
+  return true;
+}
+
+void MainEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+  if (!effects_line_ok(tokens, count, "Usage: MainEffects > output_filename\n")) return;
+  effects_of_all_models(models, ka, tokens[2], main_effects);
+}
+
+void JointEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+  if (!effects_line_ok(tokens, count, "Usage: JointEffects > output_filename\n")) return;
+  // One x variable has no pair: say so rather than write an empty table.
+  if (models[0].init.X && models[0].d[0] < 2) {
+    fputs("Sorry, joint effects need at least two x variables.\n", out_stream());
+    return;
+  }
+  effects_of_all_models(models, ka, tokens[2], joint_effects);
+}

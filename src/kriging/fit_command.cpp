@@ -1,0 +1,29 @@
+#include "kriging/fit_command.h"
+
+#include <cstdio>
+
+#include "data/model_store.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/settings.h"
+#include "kriging/krigfit.h"
+
+void Fit(KrigModel* models, KrigArray* ka, char**, int count) {
+  FILE* out = out_stream();
+  if (count != 1) {
+    fprintf(out, "Unexpected Input. No tokens should follow 'Fit' (other than comments).\n");
+    return;
+  }
+  if (!check_initialized(models[0].init, "X", "y", nullptr, nullptr, nullptr, true)) return;
+  print_database(models, ka);
+  const int ycount = ky_count(ka);
+  if (ycount == 0) fprintf(out, "Sorry, no response variables.\n");
+  for (int i = 0; i < ycount; i++) {
+    KrigModel* kr = &models[i];
+    fprintf(out, "Fitting %s ... \n", kr->yname);
+    // Every model gets X and y from the y read; a model without them is
+    // reported and left alone rather than fitted on unset data.
+    if (!check_initialized(kr->init, "X", "y", nullptr, nullptr, nullptr, true)) continue;
+    mle_fit(kr, 1);
+  }
+}

@@ -1,0 +1,401 @@
+#include "kriging/krigfit.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "data/model_store.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/correlation.h"
+#include "kriging/eigen.h"
+#include "kriging/inverse.h"
+#include "numeric/random.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+#include "optim/minimize.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265359;
+// A variance estimate that is not positive is replaced by this.
+constexpr double kVarianceFloor = 1e-10;
+
+// Everything one fit needs besides the model: the eigen decomposition of R
+// and the storage of the generalised least-squares step, sized from n and r.
+struct FitState {
+  KrigModel* kr = nullptr;
+  int n = 0;
+  int r = 0;
+  double** Q = nullptr;      // n x n: R, then its eigenvectors by column
+  double* lambda = nullptr;  // n eigenvalues of R
+  double* inv_lambda = nullptr;  // n reciprocals (0 for near-zero eigenvalues)
+  double** G = nullptr;      // r x n: F' Q diag(inv_lambda)
+  double** QtF = nullptr;    // n x r: Q' F
+  double** M = nullptr;      // r x r: G Q' F (destroyed by the inversion)
+  double** Minv = nullptr;   // r x r
+  double* column = nullptr;  // n: one column of F
+  double* Qty = nullptr;     // n: Q' y
+  double* b = nullptr;       // r: G Q' y
+  double* Fbeta = nullptr;   // n: F beta
+  double* e = nullptr;       // n: y - F beta
+  double* w = nullptr;       // n: Q' e
+  int t4 = 0;                // singular or undefined determinant
+  int t5 = 0;                // slightly negative determinant
+  bool t2_warned = false;    // the (T2) warning once per try
+  double last_logdet = 0.0;  // ln|det R| of the last evaluation
+  int last_negatives = 0;    // negative eigenvalues of R in the last evaluation
+};
+
+FitState g_fit;
+
+FitState& current_fit(const char* caller) {
+  if (g_fit.kr == nullptr) {
+    fprintf(stderr, "%s\n", caller);
+    fatal_error("krigfit: Code Bug : no model is being fitted");
+  }
+  return g_fit;
+}
+
+// Step 3 of the likelihood: Q = eigenvectors of R, lambda its eigenvalues,
+// inv_lambda their reciprocals with near-zero ones taken as 0.
+void decompose_R(FitState& s) {
+  copy_real_matrix(s.n, s.n, s.kr->R, s.Q);
+  eigen_symmetric(s.Q, s.n, s.lambda);
+  for (int i = 0; i < s.n; i++) {
+    if (s.lambda[i] > kSingularEigenvalue || s.lambda[i] < -kSingularEigenvalue) {
+      s.inv_lambda[i] = 1.0 / s.lambda[i];
+    } else {
+      s.inv_lambda[i] = 0.0;
+      if (!s.t2_warned) {
+        print_warning("Correlation Matrix is singular. Proceed with fingers crossed. (T2)");
+        s.t2_warned = true;
+      }
+    }
+  }
+}
+
+// Step 4: beta = (F' R+ F)^-1 F' R+ y with R+ = Q diag(inv_lambda) Q'.
+void estimate_beta(FitState& s) {
+  KrigModel* kr = s.kr;
+  for (int k = 0; k < s.r; k++) {
+    for (int j = 0; j < s.n; j++) s.column[j] = kr->F[j][k];
+    vector_times_matrix(s.column, s.n, s.Q, s.n, s.G[k]);  // row k of F' Q
+    for (int i = 0; i < s.n; i++) s.QtF[i][k] = s.G[k][i];
+    scale_vector_elementwise(s.inv_lambda, s.n, s.G[k]);
+  }
+  multiply_matrices(s.r, s.G, s.n, s.QtF, s.r, s.M);
+  invert_matrix(s.M, s.Minv, s.r);
+  vector_times_matrix(kr->y, s.n, s.Q, s.n, s.Qty);
+  matrix_times_vector(s.r, s.G, s.n, s.Qty, s.b);
+  matrix_times_vector(s.r, s.Minv, s.r, s.b, kr->beta);
+}
+
+// Step 5: sigma2 = sum_i w_i^2 inv_lambda_i / n with w = Q' (y - F beta).
+void estimate_sigma2(FitState& s) {
+  KrigModel* kr = s.kr;
+  matrix_times_vector(s.n, kr->F, s.r, kr->beta, s.Fbeta);
+  add_scaled_vector(-1.0, kr->y, s.n, s.Fbeta, s.e);
+  vector_times_matrix(s.e, s.n, s.Q, s.n, s.w);
+  double sum = 0.0;
+  for (int i = 0; i < s.n; i++) sum += s.w[i] * s.w[i] * s.inv_lambda[i];
+  kr->sigma2[0] = sum / s.n;
+}
+
+// The sign and magnitude of det R from its eigenvalues. A plain product of
+// the eigenvalues underflows to 0 for moderately large, smooth designs, so
+// the determinant is carried as ln|det| (the sum of the logarithms of the
+// magnitudes) and the number of negative eigenvalues. Returns false when an
+// eigenvalue is exactly 0 or not a number: the determinant is then 0 or
+// undefined.
+bool log_determinant(const double* lambda, int n, double* logdet, int* negatives) {
+  double sum = 0.0;
+  int neg = 0;
+  bool defined = true;
+  for (int i = 0; i < n; i++) {
+    if (lambda[i] == 0.0 || std::isnan(lambda[i])) defined = false;
+    if (lambda[i] < 0.0) neg++;
+    sum += log(fabs(lambda[i]));
+  }
+  *logdet = sum;
+  *negatives = neg;
+  return defined;
+}
+
+// -0.5 (n ln sigma2 + penalty) for the penalised determinants; a variance
+// that is not positive makes the point the worst possible.
+double penalised_loglik(int n, double sigma2) {
+  if (!(sigma2 > 0.0)) return -kLoglikeWorst;
+  return -0.5 * (n * log(sigma2) + kLogDetPenalty);
+}
+
+// Work storage for one fit.
+void create_work(FitState& s) {
+  const int n = s.n, r = s.r;
+  alloc_real_matrix(n, n, &s.Q);
+  alloc_real_vector(n, &s.lambda);
+  alloc_real_vector(n, &s.inv_lambda);
+  alloc_real_matrix(r, n, &s.G);
+  alloc_real_matrix(n, r, &s.QtF);
+  alloc_real_matrix(r, r, &s.M);
+  alloc_real_matrix(r, r, &s.Minv);
+  alloc_real_vector(n, &s.column);
+  alloc_real_vector(n, &s.Qty);
+  alloc_real_vector(r, &s.b);
+  alloc_real_vector(n, &s.Fbeta);
+  alloc_real_vector(n, &s.e);
+  alloc_real_vector(n, &s.w);
+}
+
+void release_work(FitState& s) {
+  const int n = s.n, r = s.r;
+  free_real_matrix(n, n, &s.Q);
+  free_real_vector(n, &s.lambda);
+  free_real_vector(n, &s.inv_lambda);
+  free_real_matrix(r, n, &s.G);
+  free_real_matrix(n, r, &s.QtF);
+  free_real_matrix(r, r, &s.M);
+  free_real_matrix(r, r, &s.Minv);
+  free_real_vector(n, &s.column);
+  free_real_vector(n, &s.Qty);
+  free_real_vector(r, &s.b);
+  free_real_vector(n, &s.Fbeta);
+  free_real_vector(n, &s.e);
+  free_real_vector(n, &s.w);
+}
+
+// m + 1 vertices, vertex i from position `first` on drawn at random and
+// evaluated.
+void random_vertices(int first, int m, double** P, double* Y) {
+  for (int i = first; i <= m; i++) {
+    for (int j = 0; j < m; j++) P[i][j] = (random_uniform() - 0.5) * kPi;
+    // The stochastic share starts between 0.5 and 1.
+    if (g_settings.RandomError) P[i][m - 1] = random_uniform() * kPi / 2.0;
+    Y[i] = loglike(P[i], m);
+  }
+}
+
+void report_try(int try_num, double best, int evals, const KrigModel* kr) {
+  FILE* out = out_stream();
+  fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
+  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", kr->stochratio[0]);
+  fprintf(out, "\n");
+  print_real_vector(kr->d[0], kr->alpha, "alpha:");
+  print_real_vector(kr->d[0], kr->theta, "theta:");
+}
+
+void report_fit(const KrigModel* kr) {
+  FILE* out = out_stream();
+  const double sigma2 = kr->sigma2[0], s = kr->stochratio[0];
+  fprintf(out, "LogLikelihood:%f StochVariance:%f", kr->loglik[0], s * sigma2);
+  if (g_settings.RandomError) fprintf(out, ", ErrorVar:%7.2f", (1.0 - s) * sigma2);
+  fprintf(out, "\n");
+  print_real_vector(kr->d[0], kr->alpha, "mle alpha:");
+  print_real_vector(kr->d[0], kr->theta, "mle theta:");
+}
+
+void report_difficulties(const FitState& s) {
+  FILE* out = out_stream();
+  if (s.t4 > 0)
+    fprintf(out,
+            "INFO: Some numerical difficulties in computing likelihood. Frequency:%d.(T4)\n",
+            s.t4);
+  if (s.t5 > 0)
+    fprintf(out,
+            "WARNING: Some numerical difficulties in computing likelihood. Frequency:%d.(T5)\n",
+            s.t5);
+}
+
+// The chosen parameters made final: R, F, the augmented decomposition, beta
+// and sigma2 for them.
+void finish_fit(FitState& s) {
+  KrigModel* kr = s.kr;
+  krCalcR(kr);
+  krCalcF(kr);
+  krCalc_augmR(kr);
+  decompose_R(s);
+  estimate_beta(s);
+  estimate_sigma2(s);
+  kr->init.R = 1;
+  kr->init.F = 1;
+  kr->init.U = 1;
+  kr->init.beta = 1;
+  kr->init.var = 1;
+}
+
+}  // namespace
+
+void krigfit_begin(KrigModel* kr) {
+  if (g_fit.kr != nullptr) fatal_error("krigfit: Code Bug : a fit is already in progress");
+  g_fit = FitState();
+  g_fit.kr = kr;
+  g_fit.n = kr->n[0];
+  g_fit.r = kr->r[0];
+  krCalcF(kr);  // r must be 1
+  create_work(g_fit);
+}
+
+void krigfit_end() {
+  FitState& s = current_fit("krigfit_end");
+  release_work(s);
+  g_fit = FitState();
+}
+
+void krigfit_difficulties(int* t4, int* t5) {
+  *t4 = g_fit.t4;
+  *t5 = g_fit.t5;
+}
+
+double krigfit_last_logdet(int* negatives) {
+  *negatives = g_fit.last_negatives;
+  return g_fit.last_logdet;
+}
+
+void set_corpar(KrigModel* kr, const double* t, int d) {
+  for (int l = 0; l < d; l++) {
+    kr->alpha[l] = sin(t[l]) + 1.0;
+    kr->theta[l] = t[d + l] * t[d + l] / 10.0;
+  }
+  if (g_settings.RandomError) kr->stochratio[0] = sin(t[2 * d]) / 2.0 + 0.5;
+}
+
+void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
+                  double* t, int d) {
+  for (int l = 0; l < d; l++) {
+    const double b = alpha[l] - 1.0;
+    if (!(b >= -1.0 && b <= 1.0))
+      fatal_error_value("krigfit, trafo_corpar: arcsin argument out of range", b,
+                        "arcsin argument: ");
+    t[l] = asin(b);
+    if (theta[l] >= 0.0)
+      t[d + l] = sqrt(theta[l] * 10.0);
+    else
+      fatal_error_value("trafo_corpar: theta<0.0", theta[l], "theta[i]: ");
+  }
+  if (g_settings.RandomError) {
+    if (sigma2 > 0.0)
+      t[2 * d] = asin((stochratio - 0.5) * 2.0);
+    else
+      fatal_error_value("trafo_corpar: var", sigma2, " ");
+  }
+}
+
+double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5) {
+  double logdet = 0.0;
+  int negatives = 0;
+  const bool defined = log_determinant(lambda, n, &logdet, &negatives);
+  g_fit.last_logdet = logdet;
+  g_fit.last_negatives = negatives;
+
+  double L;
+  if (!defined) {  // det = 0 or not a number
+    L = penalised_loglik(n, *sigma2);
+    (*t4)++;
+  } else if (negatives % 2 == 0) {  // det > 0
+    if (!(*sigma2 > 0.0)) {
+      print_warning("Stochastic Variance estimated to be 0 or smaller");
+      *sigma2 = kVarianceFloor;
+    }
+    L = -0.5 * (n * log(*sigma2) + logdet);
+  } else if (logdet < log(-kNegativeDetLimit)) {  // -1e-4 < det < 0
+    L = penalised_loglik(n, *sigma2);
+    (*t5)++;
+  } else {  // det <= -1e-4
+    fatal_error_value("loglike: detR<0.0 , R is negative definite", -exp(logdet),
+                      "Determinant R");
+  }
+  // Whatever cannot be compared is worse than every regular point.
+  if (!std::isfinite(L)) return -kLoglikeWorst;
+  return L;
+}
+
+double loglike(double* t, int) {
+  FitState& s = current_fit("loglike");
+  KrigModel* kr = s.kr;
+  set_corpar(kr, t, kr->d[0]);
+  krCalcR(kr);
+  decompose_R(s);
+  estimate_beta(s);
+  estimate_sigma2(s);
+  return -profile_loglik(s.lambda, s.n, kr->sigma2, &s.t4, &s.t5);
+}
+
+void start_values_krfit(int try_num, int m, double** P, double* Y) {
+  KrigModel* kr = current_fit("start_values_krfit").kr;
+  const bool supplied = kr->init.alpha && kr->init.theta;
+  if (try_num > 1 || !supplied) {
+    kr->init.alpha = 1;
+    kr->init.theta = 1;
+    random_vertices(0, m, P, Y);
+  } else if (try_num == 1) {
+    fprintf(out_stream(), "Supplied Parameter values used as Starting values for mle.\n");
+    trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
+    Y[0] = loglike(P[0], m);
+    random_vertices(1, m, P, Y);
+  } else {
+    fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
+  }
+}
+
+void mle_fit(KrigModel* kr, int report) {
+  krigfit_begin(kr);
+  FitState& s = g_fit;
+  const int d = kr->d[0];
+  kr->loglik[0] = kMleInitialBest;
+
+  int m;
+  if (g_settings.RandomError) {
+    m = 2 * d + 1;
+  } else {
+    m = 2 * d;
+    if (kr->stochratio[0] != 1.0) print_warning("Setting ErrorVariance to 0.0 for Fitting");
+  }
+  kr->stochratio[0] = 1.0;
+
+  double** P = nullptr;
+  double* Y = nullptr;
+  double* best_alpha = nullptr;
+  double* best_theta = nullptr;
+  alloc_real_matrix(m + 1, m, &P);
+  alloc_real_vector(m + 1, &Y);
+  alloc_real_vector(d, &best_alpha);
+  alloc_real_vector(d, &best_theta);
+  double best_stochratio = 1.0;
+
+  for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
+    s.t2_warned = false;
+    start_values_krfit(attempt + 1, m, P, Y);
+    int evals = d + 1;
+    const int k = minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
+                           "simplex");
+    evals += k;
+    if (k == 0)
+      print_warning("One MLE try failed to start");
+    else if (k > kMleMaxEvaluations)
+      print_warning("MLE try was interrupted when max iteration was reached");
+    set_corpar(kr, P[0], d);
+    // The first try is always kept, so that the best copies hold parameters
+    // even when every try ends below the starting best.
+    if (attempt == 0 || -Y[0] > kr->loglik[0]) {
+      kr->loglik[0] = -Y[0];
+      copy_real_vector(d, kr->alpha, best_alpha);
+      copy_real_vector(d, kr->theta, best_theta);
+      best_stochratio = kr->stochratio[0];
+    }
+    if (report) report_try(attempt + 1, -Y[0], evals, kr);
+  }
+  report_difficulties(s);
+  if (-Y[0] != kr->loglik[0]) {
+    copy_real_vector(d, best_alpha, kr->alpha);
+    copy_real_vector(d, best_theta, kr->theta);
+    kr->stochratio[0] = best_stochratio;
+  }
+  finish_fit(s);
+  report_fit(kr);
+
+  free_real_matrix(m + 1, m, &P);
+  free_real_vector(m + 1, &Y);
+  free_real_vector(d, &best_alpha);
+  free_real_vector(d, &best_theta);
+  krigfit_end();
+}

@@ -1,0 +1,86 @@
+// Maximum-likelihood fit of one kriging model: the correlation parameters
+// alpha and theta (and the stochastic share when RandomError is TRUE) that
+// maximise the profile log-likelihood, searched by the downhill simplex from
+// Tries random starts over unbounded parameters t, with beta and sigma2 in
+// closed form.
+//
+// Parameter vector t (m = 2d, or 2d + 1 with RandomError):
+//   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
+//
+// The fit state (the model being fitted, the work storage, the counters of
+// numerical difficulties) is process-wide and admits one fit at a time: the
+// objective loglike receives only t.
+#ifndef DORVE_KRIGING_KRIGFIT_H_
+#define DORVE_KRIGING_KRIGFIT_H_
+
+struct KrigModel;
+
+// Fixed constants of the likelihood search.
+constexpr int kMleMaxEvaluations = 2000;
+constexpr double kMleFtolAbs = -6.0;
+constexpr double kMleFtolRel = 1e-5;
+// Start of the best log-likelihood before the first try.
+constexpr double kMleInitialBest = -1e7;
+// Penalty that stands in for ln det R when R is singular or slightly
+// indefinite.
+constexpr double kLogDetPenalty = 1e14;
+// What loglike returns for a point whose value cannot be formed (a penalised
+// determinant together with a variance estimate that is not positive, or any
+// other non-number): finite, so the simplex arithmetic stays defined, and
+// larger than the value of any regular point.
+constexpr double kLoglikeWorst = 1e300;
+// Determinants at or below this are fatal.
+constexpr double kNegativeDetLimit = -1e-4;
+
+// Fits kr: Tries simplex searches, the best parameters kept in kr with beta,
+// sigma2, loglik, R, F and the augmented decomposition. report 1 prints a
+// line per try; the closing summary is always printed.
+void mle_fit(KrigModel* kr, int report);
+
+// The negative profile log-likelihood of the model being fitted at t (m
+// values). Leaves alpha, theta, stochratio, R, beta and sigma2 of the model
+// at the values for t.
+double loglike(double* t, int m);
+
+// The profile log-likelihood L = -0.5 (n ln sigma2 + ln det R) from the n
+// eigenvalues of R and the variance estimate, by the sign of det R:
+//   det > 0: a sigma2 that is not positive is replaced by 1e-10 (warning);
+//   det = 0 (an eigenvalue exactly 0) or undefined (NaN): ln det R is replaced
+//     by the penalty 1e14 and *t4 counted;
+//   -1e-4 < det < 0: the same penalty, *t5 counted;
+//   det <= -1e-4: fatal, with the determinant.
+// ln|det R| is the sum of the logarithms of the eigenvalues' magnitudes and
+// its sign the parity of the negative ones, so large smooth designs whose
+// eigenvalue product underflows still get their true determinant. A value
+// that cannot be formed (a penalised determinant with a variance that is not
+// positive) is -1e300, below every regular value.
+double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5);
+
+// t -> model: alpha, theta, and stochratio when RandomError is TRUE.
+void set_corpar(KrigModel* kr, const double* t, int d);
+
+// model -> t, the inverse of set_corpar. Fatal with the offending value when
+// an alpha lies outside [0, 2], a theta is negative or (RandomError) sigma2
+// is not positive.
+void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
+                  double* t, int d);
+
+// The m + 1 start vertices of try try_num (from 1) in P and their values in
+// Y. Try 1 of a model with supplied alpha and theta starts from them.
+void start_values_krfit(int try_num, int m, double** P, double* Y);
+
+// Makes kr the model being fitted and creates the work storage for its n and
+// r (krigfit_begin), and releases it again (krigfit_end). mle_fit brackets
+// its searches with them; a direct user of loglike must do the same.
+void krigfit_begin(KrigModel* kr);
+void krigfit_end();
+
+// Counters of penalised evaluations since krigfit_begin: t4 singular or
+// undefined determinant, t5 slightly negative determinant.
+void krigfit_difficulties(int* t4, int* t5);
+
+// After a loglike evaluation: ln|det R| and the number of negative
+// eigenvalues of R, as used for the likelihood.
+double krigfit_last_logdet(int* negatives);
+
+#endif  // DORVE_KRIGING_KRIGFIT_H_

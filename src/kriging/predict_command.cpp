@@ -1,0 +1,169 @@
+#include "kriging/predict_command.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/matrix_reader.h"
+#include "data/matrix_writer.h"
+#include "data/model_store.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/correlation.h"
+#include "kriging/predictor.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+
+namespace {
+
+struct PredictFiles {
+  const char* input = nullptr;
+  const char* output = nullptr;
+};
+
+bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
+
+void print_usage() { printf("Usage: Predict {<input_filename} {>output_filename}\n"); }
+
+void use_default_input(PredictFiles* f) {
+  f->input = kPredictInput;
+  print_info("Default input filename is used: xpred.mat");
+}
+
+void use_default_output(PredictFiles* f) {
+  f->output = kPredictOutput;
+  print_info("Default output filename is used: ypred.mat");
+}
+
+// The file names from the token list; false (after nothing printed) when the
+// line does not have one of the accepted shapes.
+bool parse_files(char** tokens, int count, PredictFiles* f) {
+  if (count == 1) {
+    use_default_input(f);
+    use_default_output(f);
+    return true;
+  }
+  if (count == 3) {
+    if (strcmp(tokens[1], ">") == 0) {
+      use_default_input(f);
+      f->output = tokens[2];
+      return true;
+    }
+    if (strcmp(tokens[1], "<") == 0) {
+      f->input = tokens[2];
+      use_default_output(f);
+      return true;
+    }
+    return false;
+  }
+  if (count == 5) {
+    if (strcmp(tokens[1], ">") == 0 && strcmp(tokens[3], "<") == 0) {
+      f->output = tokens[2];
+      f->input = tokens[4];
+      return true;
+    }
+    if (strcmp(tokens[1], "<") == 0 && strcmp(tokens[3], ">") == 0) {
+      f->input = tokens[2];
+      f->output = tokens[4];
+      return true;
+    }
+  }
+  return false;
+}
+
+// A model predicts when its data and all its parameters are there. A
+// variance still holding the missing-value marker (read as NA) counts as
+// missing: it would turn every standard error negative.
+bool model_ready(const KrigModel* kr) {
+  if (!check_initialized(kr->init, "X", "y", "alpha", "theta", "beta", true)) return false;
+  if (!check_initialized(kr->init, "var", nullptr, nullptr, nullptr, nullptr, true)) return false;
+  if (kr->sigma2[0] == kNaMarker) {
+    fprintf(out_stream(), "Sorry, can't do that. %s is not initialized.\n",
+            "Stochastic Process Variance");
+    return false;
+  }
+  return true;
+}
+
+// Predictions and standard errors of model kr at the P points into columns
+// column and column + 1 of result.
+void predict_model(KrigModel* kr, int P, double* const* points, double** result, int column) {
+  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
+  ensure_init(kr, "R");
+  ensure_init(kr, "F");
+  krCalc_augmR(kr);
+  double** temp = nullptr;
+  alloc_real_matrix(P, 2, &temp);
+  init_krigmse_anyX(kr, kr->X, n, d, r);
+  krigmse_anyX(kr, kr->X, kr->y, n, d, P, points, temp);
+  free_krigmse_anyX(n, r);
+  copy_matrix_offsets(P, 2, temp, 0, result, column);
+  free_real_matrix(P, 2, &temp);
+}
+
+void name_column(StringSlot* slot, const char* prefix, const char* yname) {
+  // The slot holds 29 characters; longer names are cut.
+  char* dst = *slot;
+  int k = 0;
+  for (const char* c = prefix; *c != '\0' && k < kSlotLen - 1; c++) dst[k++] = *c;
+  for (const char* c = yname; *c != '\0' && k < kSlotLen - 1; c++) dst[k++] = *c;
+  dst[k] = '\0';
+}
+
+}  // namespace
+
+void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+  FILE* out = out_stream();
+  PredictFiles files;
+  if (!parse_files(tokens, count, &files)) {
+    print_usage();
+    return;
+  }
+  if (is_screen(files.input)) {
+    fprintf(out, "Sorry, cannot input from the screen\n");
+    print_usage();
+    return;
+  }
+  const int ycount = ky_count(ka);
+  if (ycount == 0) {
+    printf("Sorry, no response variables.\n");
+    return;
+  }
+  print_database(models, ka);
+
+  double** points = nullptr;
+  StringSlot* point_names = nullptr;
+  int P = 0, cols = 0;
+  const int rc = read_matrix(0, 0, &points, &P, &cols, files.input, &point_names);
+  if (rc == 0 && cols != models[0].d[0])
+    fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
+  if (rc != 0 || cols != models[0].d[0]) {
+    if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
+    if (cols > 0) free_string_vector(cols, &point_names);
+    return;
+  }
+
+  const int width = 2 * ycount;
+  double** result = nullptr;
+  StringSlot* names = nullptr;
+  alloc_real_matrix(P, width, &result);
+  alloc_string_vector(width, &names);
+  for (int i = 0; i < ycount; i++) {
+    KrigModel* kr = &models[i];
+    fprintf(out, "Predicting %s ... \n", kr->yname);
+    name_column(&names[2 * i], "Pred.", kr->yname);
+    name_column(&names[2 * i + 1], "SE.", kr->yname);
+    if (model_ready(kr)) {
+      predict_model(kr, P, points, result, 2 * i);
+    } else {
+      for (int p = 0; p < P; p++) result[p][2 * i] = result[p][2 * i + 1] = kNaMarker;
+    }
+  }
+  output_matrix(P, width, result, files.output, names, "PredictionMatrix");
+
+  free_real_matrix(P, width, &result);
+  free_string_vector(width, &names);
+  free_real_matrix(P, cols, &points);
+  free_string_vector(cols, &point_names);
+}

@@ -1,0 +1,132 @@
+#include "kriging/predictor.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "data/dumps.h"
+#include "data/model_store.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "kriging/correlation.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+
+namespace {
+
+// The decomposition that krigmse_anyX predicts from.
+struct AnyXState {
+  bool initialized = false;
+  int N = 0;
+  int r = 0;
+  double** A = nullptr;      // (N + r) x (N + r): eigenvectors by column
+  double** R = nullptr;      // N x N
+  double** F = nullptr;      // N x r
+  double* eig = nullptr;     // N + r
+  double* inveig = nullptr;  // N + r
+};
+
+AnyXState g_anyx;
+
+// Predicts at every point from the decomposition (V, inveig) of the
+// augmented matrix of the N observed points (Xs, ys). r_check_message is the
+// fatal text for a model with more than one regression term.
+void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
+                    double* const* V, const double* inveig, int P, double* const* points,
+                    double** result, const char* r_check_message) {
+  // Only the intercept exists; anything else would not match V's order.
+  if (kr->r[0] != 1) fatal_error(r_check_message);
+  const int m = N + 1;
+  double* v = nullptr;  // (1, r(x))
+  double* w = nullptr;  // (0, y)
+  double* a = nullptr;  // V'v scaled by inveig
+  double* b = nullptr;  // V'w
+  double* g = nullptr;  // V'v
+  alloc_real_vector(m, &v);
+  alloc_real_vector(m, &w);
+  alloc_real_vector(m, &a);
+  alloc_real_vector(m, &b);
+  alloc_real_vector(m, &g);
+  w[0] = 0.0;
+  for (int i = 0; i < N; i++) w[i + 1] = ys[i];
+  vector_times_matrix(w, m, V, m, b);  // the same for every point
+  const int d = kr->d[0];
+  for (int p = 0; p < P; p++) {
+    v[0] = 1.0;
+    calcr(points[p], v + 1, Xs, kr->alpha, kr->theta, kr->stochratio[0], N, d);
+    vector_times_matrix(v, m, V, m, g);
+    copy_real_vector(m, g, a);
+    scale_vector_elementwise(inveig, m, a);
+    result[p][0] = dot_product(a, m, b);
+    double mse = (1.0 - dot_product(a, m, g)) * kr->sigma2[0];
+    if (!(mse >= 0.0)) mse = check_mse(kr, mse, p);
+    result[p][1] = sqrt(mse);
+  }
+  free_real_vector(m, &v);
+  free_real_vector(m, &w);
+  free_real_vector(m, &a);
+  free_real_vector(m, &b);
+  free_real_vector(m, &g);
+}
+
+}  // namespace
+
+double check_mse(KrigModel* kr, double mse, int p) {
+  if (mse < kMseImpossible) {
+    FILE* out = out_stream();
+    fprintf(out, "Observation Number  %d\n", p + 1);
+    fprintf(out, "mse : %f\n", mse);
+    emergency_dump(kr,
+                   "krigblup,krigcov or mse_anyX: MSE in covariance is negative, possibly due to "
+                   "scaling.");
+  }
+  if (mse < kMseWarn) {
+    fprintf(out_stream(), "WARNING : MSE for obs. %d is %f.Set to zero.\n", p + 1, mse);
+    return 0.0;
+  }
+  if (mse < 0.0) return 0.0;
+  return mse;  // not a number: left for the caller to show
+}
+
+void krigblup(KrigModel* kr, int P, double* const* points, double** result) {
+  predict_points(kr, kr->X, kr->y, kr->n[0], kr->augR, kr->inveig, P, points, result,
+                 "krigblup(): regression model not dealt with, r>1 ");
+}
+
+void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r) {
+  AnyXState& s = g_anyx;
+  if (s.initialized) fatal_error("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+  s.initialized = true;
+  s.N = N;
+  s.r = r;
+  alloc_real_matrix(N + r, N + r, &s.A);
+  alloc_real_matrix(N, N, &s.R);
+  alloc_real_matrix(N, r, &s.F);
+  alloc_real_vector(N + r, &s.eig);
+  alloc_real_vector(N + r, &s.inveig);
+  calcF(N, r, s.F);
+  calcR(Xs, kr->alpha, kr->theta, kr->stochratio[0], N, d, s.R);
+  calc_augmR(N, r, s.R, s.F, s.A, s.eig, s.inveig);
+}
+
+void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int d, int P,
+                  double* const* points, double** result) {
+  AnyXState& s = g_anyx;
+  if (!s.initialized) fatal_error("krigmse_anyX: Code Bug: function call without its initialization");
+  if (d != kr->d[0]) fatal_error("mse_anyX : Code Bug : ad!= *kr->d");
+  if (N != s.N) fatal_error("krigmse_anyX: Code Bug : N differs from its initialization");
+  predict_points(kr, Xs, ys, N, s.A, s.inveig, P, points, result,
+                 "krigblup_anyXY(): regression model not dealt with, r>1 ");
+}
+
+void free_krigmse_anyX(int N, int r) {
+  AnyXState& s = g_anyx;
+  if (!s.initialized) fatal_error("free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+  if (N != s.N || r != s.r)
+    fatal_error("free_krigmse_anyX: Code Bug : sizes differ from the initialization");
+  free_real_matrix(N + r, N + r, &s.A);
+  free_real_matrix(N, N, &s.R);
+  free_real_matrix(N, r, &s.F);
+  free_real_vector(N + r, &s.eig);
+  free_real_vector(N + r, &s.inveig);
+  s = AnyXState();
+}

@@ -1,0 +1,66 @@
+// The expected-improvement criterion that chooses the next point of a
+// sequential minimisation: the improvement of the response model's
+// prediction over a target T, generalised by the exponent g
+// (GlobalExpectedImprovement: 0 probability of improvement, 1 classical
+// expected improvement, g >= 2 the g-th root of the g-th moment), multiplied
+// by the probability that every constraint is met.
+//
+// The criterion reads everything it needs from the process-wide
+// MinimizeContext, which the minimisation commands set before the first
+// evaluation.
+#ifndef DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
+#define DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
+
+struct KrigModel;
+struct KrigArray;
+
+// Standard errors are replaced by this when a constraint model predicts
+// exactly 0, so that its bounds still decide the factor.
+constexpr double kZeroConstraintSe = 3e-14;
+
+struct MinimizeContext {
+  KrigModel* models = nullptr;  // the models' array
+  KrigArray* ka = nullptr;      // the response model is models[ka->resp_index[0]]
+  double target = 0.0;          // T: the improvement is measured below it
+  bool constraints = false;     // the store has at least one constraint
+  // During a stage: the standard error that multiplies the criterion comes
+  // from the stage design (observed points followed by the points already
+  // proposed), through the krigmse_anyX state the stage driver initialised.
+  bool stage = false;
+  double** stage_design = nullptr;  // stage_n x d
+  double* stage_y = nullptr;        // stage_n values handed to the predictor; never used
+  int stage_n = 0;
+  int d = 0;
+  // Observations when the command started: sets the step of the
+  // "displacement" start rule.
+  int n_obs = 0;
+};
+
+extern MinimizeContext g_minctx;
+
+// The response model of the context.
+KrigModel* context_response_model();
+
+// Minus the criterion at the box point that the unbounded coordinates t
+// (d values, "sin" map onto the response model's range) stand for. Has the
+// signature of a minimiser objective.
+double ei_objective(double* t, int d);
+
+// The probability that every constraint model's prediction at the box point
+// x (d values) lies within its bounds, the constraints taken as independent.
+double prob_constraints_met(const double* x);
+
+// T_p of the generalised improvement: T_0 = Phi, T_1 = -phi,
+// T_p = (p - 1) T_(p-2) - u^(p-1) phi. Fatal for p < 0.
+double recurse_integral(int p, double phi, double Phi, double u);
+
+// The criterion value for prediction yhat, standard error s, multiplier
+// s_mult and target T, without constraints: the heart of ei_objective.
+double improvement_criterion(int g, double yhat, double s, double s_mult, double target);
+
+// Classical expected improvement over y_ref for the rows i < count of M:
+// M[i][0] prediction, M[i][1] standard error, result into M[i][2]. The third
+// argument is not used.
+void ExpectedImprovement(double** M, double count, double unused, double y_ref);
+
+#endif  // DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_

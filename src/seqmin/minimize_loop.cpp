@@ -1,0 +1,419 @@
+#include "seqmin/minimize_loop.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/dumps.h"
+#include "data/matrix_reader.h"
+#include "data/model_store.h"
+#include "data/output_matrices.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/correlation.h"
+#include "kriging/krigfit.h"
+#include "kriging/predictor.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+#include "seqmin/criterion_max.h"
+#include "seqmin/expected_improvement.h"
+
+double g_ymin = 0.0;
+int g_ymin_index = 1;
+
+namespace {
+
+constexpr int kYNamesCapacity = 150;
+// Longest exchange-file token read as one word; longer ones are split.
+constexpr int kExchangeTokenWidth = 127;
+constexpr int kDoMleRaiseAt = 100;
+constexpr int kDoMleRaisedFrequency = 10;
+constexpr int kTempDumpFrom = 100;
+constexpr int kConvergedRunsNeeded = 3;
+
+const char* const kDashes56 = "--------------------------------------------------------\n";
+
+// The grid of the "quantile" stopping rule, built by minimize_sequential.
+struct QuantileGrid {
+  double** points = nullptr;
+  int count = 0;
+  int d = 0;
+};
+QuantileGrid g_quantile;
+
+KrigModel* response_of(KrigModel* models, const KrigArray* ka) {
+  return &models[ka->resp_index[0]];
+}
+
+// The smoothed prediction of the response model at its design point index
+// (1-based), from its own X and y.
+double smoothed_response(KrigModel* kr, int index) {
+  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
+  double** result = nullptr;
+  alloc_real_matrix(1, 2, &result);
+  double* point[1] = {kr->X[index - 1]};
+  init_krigmse_anyX(kr, kr->X, n, d, r);
+  krigmse_anyX(kr, kr->X, kr->y, n, d, 1, point, result);
+  free_krigmse_anyX(n, r);
+  const double value = result[0][0];
+  free_real_matrix(1, 2, &result);
+  return value;
+}
+
+// Smallest response among the observations whose constraints are met.
+double feasible_minimum(KrigModel* models, KrigArray* ka, int* index) {
+  const int n = models[0].n[0];
+  const int k = ky_count(ka);
+  const int resp = ka->resp_index[0];
+  double** ymat = nullptr;
+  double* values = nullptr;
+  int* rows = nullptr;
+  alloc_real_matrix(n, k, &ymat);
+  alloc_real_vector(n, &values);
+  alloc_int_vector(n, &rows);
+  char names[kYNamesCapacity];
+  if (construct_ymat(models, ka, ymat, names, kYNamesCapacity))
+    fatal_error("calc_ymin: y labels are too long .");
+  int m = 0;
+  for (int i = 0; i < n; i++) {
+    if (check_constraints(1, k, &ymat[i], ka->ydescrip)) continue;
+    values[m] = ymat[i][resp];
+    rows[m] = i;
+    m++;
+  }
+  int position = 0;
+  const double minimum = real_minimum_index(m, values, &position);
+  *index = rows[position - 1] + 1;
+  free_real_matrix(n, k, &ymat);
+  free_real_vector(n, &values);
+  free_int_vector(n, &rows);
+  return minimum;
+}
+
+void set_target_from_ymin() {
+  if (g_settings.target_set) return;
+  g_minctx.target = g_ymin;
+  g_settings.MinimizationTarget = g_ymin;
+}
+
+void build_quantile_grid(const KrigModel* kr) {
+  g_quantile.d = kr->d[0];
+  grid(g_settings.GridSize, g_quantile.d, kr->range, &g_quantile.points, &g_quantile.count);
+}
+
+void release_quantile_grid() {
+  if (g_quantile.points) free_real_matrix(g_quantile.count, g_quantile.d, &g_quantile.points);
+  g_quantile = QuantileGrid();
+}
+
+// Refits the response and every constraint.
+void fit_models(KrigModel* models, KrigArray* ka) {
+  FILE* out = out_stream();
+  KrigModel* resp = response_of(models, ka);
+  fprintf(out, "Fitting Response %s...\n", resp->yname);
+  mle_fit(resp, 0);
+  for (int c = 0; c < ka->ncons; c++) {
+    KrigModel* con = &models[ka->cons_index[c]];
+    fprintf(out, "Fitting Constraint %s...\n", con->yname);
+    mle_fit(con, 0);
+  }
+}
+
+// Rebuilds R, F and the decomposition of one model with its present parameters.
+void recompute_decomposition(KrigModel* kr) {
+  krCalcR(kr);
+  krCalcF(kr);
+  krCalc_augmR(kr);
+}
+
+void refresh_models(KrigModel* models, KrigArray* ka) {
+  recompute_decomposition(response_of(models, ka));
+  for (int c = 0; c < ka->ncons; c++) recompute_decomposition(&models[ka->cons_index[c]]);
+}
+
+// The first y variable whose new response is NA, or -1.
+int first_na_response(int k, const double* ynew) {
+  for (int j = 0; j < k; j++)
+    if (ynew[j] == kNaMarker) return j;
+  return -1;
+}
+
+}  // namespace
+
+// ---- Shared entry checks ----
+
+bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted) {
+  bool ok = true;
+  for (int c = 0; c < ka->ncons; c++) {
+    const KrigInit& init = models[ka->cons_index[c]].init;
+    if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) ok = false;
+    if (fitted && !check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true))
+      ok = false;
+  }
+  if (!ok) fprintf(out_stream(), "The previous message(s) refer to the constraints\n");
+  return ok;
+}
+
+bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted) {
+  if (!check_responses(ka)) return false;
+  if (ka->ncons > 0 && !check_constraint_models(models, ka, fitted)) return false;
+  const KrigInit& init = response_of(models, ka)->init;
+  if (!fitted) return check_initialized(init, "X", "y", "range", "FuncName", nullptr, true);
+  if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) return false;
+  return check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true);
+}
+
+// ---- ymin ----
+
+void calc_ymin(KrigArray* ka, KrigModel* models) {
+  KrigModel* resp = response_of(models, ka);
+  if (ka->ncons > 0)
+    g_ymin = feasible_minimum(models, ka, &g_ymin_index);
+  else
+    g_ymin = real_minimum_index(resp->n[0], resp->y, &g_ymin_index);
+  // Smoothing needs fitted parameters; before the first fit of a Minimize
+  // run the observed value stands.
+  if (g_settings.RandomError && resp->init.alpha && resp->init.theta && resp->init.var)
+    g_ymin = smoothed_response(resp, g_ymin_index);
+}
+
+void update_ymin(KrigArray* ka, const double* ynew) {
+  const double y = ynew[ka->resp_index[0]];
+  if (!(y < g_ymin)) return;
+  double* row[1] = {const_cast<double*>(ynew)};
+  if (ka->ncons > 0 && check_constraints(1, ky_count(ka), row, ka->ydescrip)) return;
+  g_ymin = y;
+  if (g_minctx.models) g_ymin_index = context_response_model()->n[0] + 1;
+}
+
+// ---- Schedule and stopping rule ----
+
+bool do_mle(int it, int n, int last_fit_n) {
+  if (last_fit_n == 0) fatal_error("do_mle: Code Bug , last_mle_n==0");
+  if (n == kDoMleRaiseAt && g_settings.MleFrequency < kDoMleRaisedFrequency)
+    g_settings.MleFrequency = kDoMleRaisedFrequency;
+  if (it == 0) return true;
+  if (n >= g_settings.MleMaxObs) return false;
+  const double p = g_settings.MlePercentage;
+  if (p != 0.0) return p <= static_cast<double>(n) / last_fit_n - 1;
+  return it % g_settings.MleFrequency == 0;
+}
+
+bool ConvergeCrit(double target, double best) {
+  const char* rule = g_settings.StoppingCriterion;
+  if (strcmp(rule, "tolerance") == 0) {
+    if (best < g_settings.StoppingAbsoluteTolerance) return true;
+    return target != 0.0 && fabs(best / target) < g_settings.StoppingRelativeTolerance;
+  }
+  if (strcmp(rule, "quantile") == 0) {
+    if (g_quantile.points && g_minctx.models) {
+      double** result = nullptr;
+      alloc_real_matrix(g_quantile.count, 2, &result);
+      krigblup(context_response_model(), g_quantile.count, g_quantile.points, result);
+      int zero = 0;
+      for (int i = 0; i < g_quantile.count; i++)
+        if (!(result[i][1] > 0.0)) zero++;
+      free_real_matrix(g_quantile.count, 2, &result);
+      if (zero > 0)
+        fprintf(out_stream(), "%d variables in entire grid have 0 standard error.\n)", zero);
+    }
+    fatal_error("This option has been removed");
+  }
+  fatal_error("ConvergeCrit: This method doesn't exist ");
+}
+
+// ---- The exchange with the objective ----
+
+void write_exchange_file(int d, const double* x) {
+  FILE* f = fopen(kExchangeFile, "w");
+  if (!f) fatal_error("sample_new_y: Can't open/create dorve.temp for writing. ");
+  fprintf(f, "%d ", d);
+  for (int j = 0; j < d; j++) fprintf(f, " %f ", x[j]);
+  fclose(f);
+}
+
+bool objective_command_line(const char* objective, bool is_command, char* buffer, int capacity) {
+  const int written = is_command ? snprintf(buffer, capacity, "%s", objective)
+                                 : snprintf(buffer, capacity, "%s %s", objective, kExchangeFile);
+  return written >= 0 && written < capacity;
+}
+
+void read_exchange_file(int d, int k, double* ynew) {
+  FILE* f = fopen(kExchangeFile, "r");
+  if (!f) fatal_error("sample_new_y: Can't open  dorve.temp for reading. ");
+  char token[kExchangeTokenWidth + 1];
+  for (int i = 0; i < d + 1 + k; i++) {
+    if (fscanf(f, "%127s", token) != 1) {
+      fclose(f);
+      fatal_error(
+          "sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist in "
+          "directory supplied. \n\t(2) Not enough values in  dorve.temp for reading.\n\t(3) "
+          "Number of x-vars in Minimization Function and Program Database \n\t  don't match.");
+    }
+    if (i <= d) continue;
+    if (parse_real_or_na(token, &ynew[i - d - 1], kNaMarker) != 0) {
+      fclose(f);
+      fatal_error("Sample New Points: Not all new points can be interpreted as a number");
+    }
+  }
+  fclose(f);
+}
+
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew) {
+  write_exchange_file(d, x);
+  char command[kObjectiveTextSize + 16];
+  if (!objective_command_line(objective, g_settings.objective_is_command, command,
+                              static_cast<int>(sizeof command)))
+    fatal_error("sample_new_y: objective command too long");
+  // The objective shares the standard streams: what was printed so far must
+  // come before whatever it prints.
+  fflush(out_stream());
+  fflush(stdout);
+  // The command's own exit status is not interpreted: only the responses it
+  // leaves in the exchange file count, and their absence is reported there.
+  if (system(command) == -1) fatal_error("sample_new_y: Can't run the objective command. ");
+  read_exchange_file(d, k, ynew);
+}
+
+// ---- Report and growth ----
+
+void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,
+                      int resp, bool constraints) {
+  FILE* out = out_stream();
+  const double target = g_minctx.target;
+  print_real_vector(d, x, "xbest:");
+  if (constraints) {
+    fprintf(out, "Responses at xbest: ");
+    for (int j = 0; j < k; j++) {
+      if (ynew[j] == kNaMarker)
+        fprintf(out, " NA ");
+      else
+        fprintf(out, " %7.3e ", ynew[j]);
+    }
+    fprintf(out, "\n");
+    fprintf(out, "Criterion:%6.4e ", best);
+    fprintf(out, "RelCrit:%6.4e ", best / fabs(target));
+    fprintf(out, "P(constr. met)=%5.3f ", prob_constraints_met(x));
+    fprintf(out, "ymin:%6.4e", g_ymin);
+  } else {
+    fprintf(out, "y(xbest): %7.5e\n", ynew[resp]);
+    fprintf(out, "Criterion: %7.5e ", best);
+    fprintf(out, "RelCrit: %7.5e ", best / fabs(target));
+    fprintf(out, "ymin:%7.5e ", g_ymin);
+  }
+  fprintf(out, "n=%3d\n", n + 1);
+  if (g_ymin < target) print_warning("MinTarget< Minimal Sampled y Value");
+}
+
+void append_observation(KrigModel* models, KrigArray* ka, const double* x, const double* ynew) {
+  const int k = ky_count(ka);
+  for (int j = 0; j < k; j++) {
+    KrigModel* kr = &models[j];
+    const int n = kr->n[0];
+    const int d = kr->d[0];
+    resize_KrigModel(kr, n + 1, d);
+    copy_real_vector(d, x, kr->X[n]);
+    kr->y[n] = ynew[j];
+    kr->init.U = 0;
+    kr->init.R = 0;
+    kr->init.F = 0;
+  }
+}
+
+// ---- The loop ----
+
+int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
+  if (!minimize_entry_checks(models, ka, false)) return -1;
+  FILE* out = out_stream();
+  KrigModel* resp = response_of(models, ka);
+  g_minctx = MinimizeContext();
+  g_minctx.models = models;
+  g_minctx.ka = ka;
+  g_minctx.constraints = ka->ncons > 0;
+  g_minctx.d = resp->d[0];
+  if (ka->nresp > 1) print_info("Minimize for first non - constraint only.");
+  print_database(models, ka);
+
+  int n = resp->n[0];
+  const int d = resp->d[0];
+  const int k = ky_count(ka);
+  g_minctx.n_obs = n;
+  calc_ymin(ka, models);
+  g_minctx.target = g_settings.target_set ? g_settings.MinimizationTarget : g_ymin;
+  set_target_from_ymin();
+  const bool quantile = strcmp(g_settings.StoppingCriterion, "quantile") == 0;
+  if (quantile) build_quantile_grid(resp);
+
+  double* x = nullptr;
+  double* ynew = nullptr;
+  alloc_real_vector(d, &x);
+  alloc_real_vector(k, &ynew);
+  int it = 0, conv = 0, last_fit_n = 1, status = kCriterionFound;
+  double best = 0.0;
+  do {
+    if (do_mle(it, n, last_fit_n)) {
+      fit_models(models, ka);
+      last_fit_n = n;
+      if (n >= kTempDumpFrom) {
+        char note[96];
+        snprintf(note, sizeof note, "Temporary storage of response with %d observations.", n);
+        temp_dump(resp, note);
+      }
+    } else {
+      refresh_models(models, ka);
+    }
+    it++;
+    status = maximize_criterion(resp, &best, x);
+    if (g_settings.MinimumSample > 0 && n < g_settings.MinimumSample) {
+      conv = 0;
+    } else if (ConvergeCrit(g_minctx.target, best)) {
+      conv++;
+    } else {
+      if (conv > 0) print_info("3 Consecutive Convergences Interrupted");
+      conv = 0;
+    }
+    if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
+      fprintf(out, "Final MaxCriterion : %f\n", best);
+      fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
+      break;
+    }
+    sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew);
+    // An NA cannot be modelled: appending it would corrupt every later fit
+    // and, as a response, become the smallest value.
+    const int na = first_na_response(k, ynew);
+    if (na >= 0) {
+      fprintf(out, "Sorry, the objective returned NA for %s. The point is not added; "
+                   "Minimize stops.\n", models[na].yname);
+      status = kMinimizeNaResponse;
+      break;
+    }
+    if (random_error)
+      calc_ymin(ka, models);
+    else
+      update_ymin(ka, ynew);
+    set_target_from_ymin();
+    report_new_point(n, d, x, k, ynew, best, ka->resp_index[0], g_minctx.constraints);
+    append_observation(models, ka, x, ynew);
+    n = n + 1;
+    fprintf(out, "%s", kDashes56);
+  } while (conv < kConvergedRunsNeeded && status == kCriterionFound);
+
+  free_real_vector(d, &x);
+  free_real_vector(k, &ynew);
+  if (quantile) release_quantile_grid();
+  return status;
+}
+
+void Minimize(KrigModel* models, KrigArray* ka, char**, int count, bool random_error) {
+  if (count != 1) {
+    fprintf(out_stream(), "Unexpected Input. No tokens should follow 'Minimize'\n");
+    return;
+  }
+  const int status = minimize_sequential(models, ka, random_error);
+  if (status == kCriterionNoneFound) print_warning("Couldn't find Expected Improvement > 0.0");
+  if (status == kCriterionFewExplored)
+    print_warning("Local Optimizer failed to make 3 successful searches");
+}

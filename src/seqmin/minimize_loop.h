@@ -1,0 +1,83 @@
+// The sequential minimisation loop of the Minimize command: refit the
+// models by the refit schedule, maximise the expected-improvement
+// criterion, hand the new point to the outside objective program through
+// the exchange file "dorve.temp", read its responses back and append the
+// point to every model, until the criterion has been small three times
+// running or no useful point can be found.
+//
+// Also the steps that MinimizeStage shares: the entry checks, the smallest
+// sampled response ymin and the target rule.
+#ifndef DORVE_SEQMIN_MINIMIZE_LOOP_H_
+#define DORVE_SEQMIN_MINIMIZE_LOOP_H_
+
+struct KrigModel;
+struct KrigArray;
+
+// The exchange file, in the working directory.
+constexpr const char* kExchangeFile = "dorve.temp";
+
+// Smallest sampled response of the response model (feasible observations
+// only when there are constraints; its smoothed prediction with
+// RandomError), and the 1-based index of that observation.
+extern double g_ymin;
+extern int g_ymin_index;
+
+// Outcome of minimize_sequential when the objective returned NA: the point
+// cannot be modelled and was not added.
+constexpr int kMinimizeNaResponse = 4;
+
+// The Minimize command (tokens: the command word alone). random_error is the
+// RandomError setting at the time of the call.
+void Minimize(KrigModel* models, KrigArray* ka, char** tokens, int count, bool random_error);
+
+// The loop itself; returns the status of the last criterion maximisation
+// (or kMinimizeNaResponse).
+int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error);
+
+// The shared entry checks; fitted: MinimizeStage (needs the fitted
+// parameters), otherwise Minimize (needs the objective). Each failure prints
+// its message.
+bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted);
+
+// True when every constraint model has X, y and range (and, with fitted,
+// alpha, beta, theta and var).
+bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted);
+
+// Sets g_ymin and g_ymin_index from the store.
+void calc_ymin(KrigArray* ka, KrigModel* models);
+
+// Lowers g_ymin to the new response when it is smaller and feasible.
+void update_ymin(KrigArray* ka, const double* ynew);
+
+// True when the models are to be refitted at iteration it with n
+// observations, the last fit having been made at last_fit_n. May raise
+// MleFrequency to 10 once n reaches 100.
+bool do_mle(int it, int n, int last_fit_n);
+
+// True when this iteration counts as converged (StoppingCriterion).
+bool ConvergeCrit(double target, double best);
+
+// Writes the count d and the point x to the exchange file.
+void write_exchange_file(int d, const double* x);
+
+// The command line that runs the objective: the program name followed by
+// the exchange file name, or (is_command) the whole command as given.
+// Bounded by capacity; false when it does not fit.
+bool objective_command_line(const char* objective, bool is_command, char* buffer, int capacity);
+
+// Reads the k responses that follow the d + 1 leading tokens of the
+// exchange file into ynew ("NA"/"na" give the NA marker).
+void read_exchange_file(int d, int k, double* ynew);
+
+// Writes the point, runs the objective command and reads its k responses.
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew);
+
+// The report of one new point.
+void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,
+                      int resp, bool constraints);
+
+// Appends the observation (x, ynew[j]) to every model j of the store: the
+// members grow by one row and the R, F and U flags are cleared.
+void append_observation(KrigModel* models, KrigArray* ka, const double* x, const double* ynew);
+
+#endif  // DORVE_SEQMIN_MINIMIZE_LOOP_H_

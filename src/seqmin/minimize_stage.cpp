@@ -1,0 +1,150 @@
+#include "seqmin/minimize_stage.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/matrix_writer.h"
+#include "data/model_store.h"
+#include "interp/init_checks.h"
+#include "interp/interpreter.h"
+#include "interp/messages.h"
+#include "interp/settings.h"
+#include "kriging/predictor.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+#include "seqmin/criterion_max.h"
+#include "seqmin/expected_improvement.h"
+#include "seqmin/minimize_loop.h"
+
+namespace {
+
+const char* const kDashes56 = "--------------------------------------------------------\n";
+
+// An optional sign and the leading decimal digits; 0 without them. Values
+// beyond the int range are held at its limits.
+int leading_integer(const char* text) {
+  errno = 0;
+  const long v = strtol(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+// The printed criterion: the g-th root that brings a generalised criterion
+// back to the scale of the response. The probability of improvement (g = 0)
+// is printed as it is.
+double printable_criterion(double best) {
+  const int g = g_settings.GlobalExpectedImprovement;
+  if (g == 0) return best;
+  return pow(best, 1.0 / static_cast<double>(g));
+}
+
+void report_stage_point(const double* x, int d, double best, int N) {
+  FILE* out = out_stream();
+  print_real_vector(d, x, "xbest :");
+  const double c = printable_criterion(best);
+  fprintf(out, "Criterion: %10g ", c);
+  fprintf(out, "RelCrit:%6.4e ", c / fabs(g_minctx.target));
+  if (g_minctx.constraints) fprintf(out, "P(constraints met): %5.3f ", prob_constraints_met(x));
+  fprintf(out, "n= %3d\n", N);
+  fprintf(out, "%s", kDashes56);
+}
+
+void write_stage_design(const KrigModel* kr, int N, int d, double** S, const char* file) {
+  if (strcmp(file, "screen") == 0 || strcmp(file, "s") == 0) {
+    print_string_vector(d, kr->xlabels, "Labels:");
+    print_real_matrix(N, d, S, "anyX", false);
+    return;
+  }
+  fprintf(out_stream(), "Writing design points to '%s' file...\n", file);
+  writemat(N, d, S, file, kr->xlabels, "", "MinimizeStage Matrix", 'w', false);
+}
+
+}  // namespace
+
+int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file) {
+  if (!minimize_entry_checks(models, ka, true)) return -1;
+  FILE* out = out_stream();
+  KrigModel* resp = &models[ka->resp_index[0]];
+  g_minctx = MinimizeContext();
+  g_minctx.models = models;
+  g_minctx.ka = ka;
+  g_minctx.stage = true;
+  g_minctx.constraints = ka->ncons > 0;
+  if (ka->nresp > 1) print_info("MinimizeStage for first non - constraint only.");
+  const int n = resp->n[0], d = resp->d[0], r = resp->r[0];
+  g_minctx.n_obs = n;
+  g_minctx.d = d;
+
+  calc_ymin(ka, models);
+  if (g_settings.target_set) {
+    g_minctx.target = g_settings.MinimizationTarget;
+    if (g_ymin < g_minctx.target) print_warning("MinTarget< Minimal Sampled y Value");
+  } else {
+    g_minctx.target = g_ymin;
+    g_settings.MinimizationTarget = g_ymin;
+  }
+  print_database(models, ka);
+  fprintf(out, "minimal y: %f", g_ymin);
+  if (g_minctx.target != g_ymin) fprintf(out, " MinTarget: %f", g_minctx.target);
+  fprintf(out, "\n");
+
+  const int rows = n + n_new;
+  double best = 0.0;
+  double* x = nullptr;
+  double** S = nullptr;
+  double* ys = nullptr;
+  alloc_real_vector(d, &x);
+  alloc_real_matrix(rows, d, &S);
+  alloc_real_vector(rows, &ys);
+  init_real_vec(0.0, rows, ys);
+  copy_real_matrix(n, d, resp->X, S);
+  g_minctx.stage_design = S;
+  g_minctx.stage_y = ys;
+  g_minctx.stage_n = n;
+
+  const int k = ky_count(ka);
+  for (int j = 0; j < k; j++) {
+    ensure_init(&models[j], "R");
+    ensure_init(&models[j], "F");
+    ensure_init(&models[j], "U");
+  }
+
+  int status = 0;
+  for (int row = n; row < rows; row++) {
+    const int N = g_minctx.stage_n;
+    init_krigmse_anyX(resp, S, N, d, r);
+    status = maximize_criterion(resp, &best, x);
+    free_krigmse_anyX(N, r);
+    if (status != 0) break;
+    copy_real_vector(d, x, S[row]);
+    g_minctx.stage_n = N + 1;
+    report_stage_point(x, d, best, g_minctx.stage_n);
+  }
+  if (status == 0) write_stage_design(resp, g_minctx.stage_n, d, S, file);
+
+  g_minctx.stage = false;
+  g_minctx.stage_design = nullptr;
+  g_minctx.stage_y = nullptr;
+  free_real_vector(d, &x);
+  free_real_matrix(rows, d, &S);
+  free_real_vector(rows, &ys);
+  return status;
+}
+
+void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+  if (count != 4 || strcmp(tokens[2], ">") != 0) {
+    fprintf(stdout, "Usage: MinimizeStage number_points  >output_filename\n");
+    return;
+  }
+  const int n_new = leading_integer(tokens[1]);
+  if (n_new <= 0) {
+    fprintf(out_stream(), "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
+    return;
+  }
+  minimize_stage(models, ka, n_new, tokens[3]);
+}
