@@ -35,8 +35,10 @@ endef
 test-deps:
 	$(call need_package,libgtest-dev,/usr/include/gtest/gtest.h)
 
+# OpenBLAS is only the yardstick the linear-algebra benchmark compares with.
 bench-deps:
 	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
+	$(call need_package,libopenblas-dev,/usr/include/x86_64-linux-gnu/openblas-pthread/cblas.h)
 
 test: test-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null

@@ -12,6 +12,8 @@
 #include "kriging/effects.h"
 #include "kriging/fit_command.h"
 #include "kriging/predict_command.h"
+#include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_stage.h"
 
 namespace {
 
@@ -19,6 +21,15 @@ void run_fit(Session& s, char** tokens, int count) { Fit(*s.models, s.ka, tokens
 
 void run_predict(Session& s, char** tokens, int count) {
   Predict(*s.models, s.ka, tokens, count);
+}
+
+// The loop reads the RandomError setting as it stands when the command starts.
+void run_minimize(Session& s, char** tokens, int count) {
+  Minimize(*s.models, s.ka, tokens, count, g_settings.RandomError);
+}
+
+void run_minimize_stage(Session& s, char** tokens, int count) {
+  MinimizeStage(*s.models, s.ka, tokens, count);
 }
 
 void run_main_effects(Session& s, char** tokens, int count) {
@@ -61,7 +72,9 @@ void run_check_allocation(Session&, char**, int) {
 }
 
 const char* const kFitNames[] = {"Fit", "f", nullptr};
+const char* const kMinimizeNames[] = {"Minimize", "m", nullptr};
 const char* const kPredictNames[] = {"Predict", "p", nullptr};
+const char* const kMinimizeStageNames[] = {"MinimizeStage", nullptr};
 const char* const kMainEffectsNames[] = {"MainEffects", nullptr};
 const char* const kJointEffectsNames[] = {"JointEffects", nullptr};
 const char* const kCrossValidateNames[] = {"CrossValidate", "cv", nullptr};
@@ -86,7 +99,9 @@ const char* const kQuitNames[] = {"Quit", "End", "quit", "end", "q", nullptr};
 // Searched in order; the first row that holds the token wins.
 const CommandRow kCommandTable[] = {
     {kFitNames, run_fit},
+    {kMinimizeNames, run_minimize},
     {kPredictNames, run_predict},
+    {kMinimizeStageNames, run_minimize_stage},
     {kMainEffectsNames, run_main_effects},
     {kJointEffectsNames, run_joint_effects},
     {kCrossValidateNames, run_cross_validate},
