@@ -15,7 +15,7 @@ CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target dorve
+	cmake --build $(BUILD) -j $(JOBS) --target dorve branin branin_constrained
 
 run: all
 	cd examples && ../$(BUILD)/dorve session.cmd

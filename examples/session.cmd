@@ -23,4 +23,15 @@ XDescription > xdescription_out.mat
 # Fit the models and predict on a 5 x 5 grid (25 rows: too many for the screen).
 Fit
 Predict < xpred.mat > ypred.mat
+# Judge the models by leave-one-out cross-validation, and look at how the
+# responses depend on each x variable and on the pair.
+CrossValidate > crossvalidation_out.mat
+MainEffects > maineffects_out.mat
+JointEffects > jointeffects_out.mat
+# Propose a stage of five new runs from the fitted models.
+MinimizeStage 5 > stage.mat
+# Minimise Branin subject to Cost <= 8, running the example objective program
+# (built with the project) on every proposed point through dorve.temp.
+ObjectiveFunction = ../build/examples/objectives/branin_constrained
+Minimize
 Quit

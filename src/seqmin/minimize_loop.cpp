@@ -225,6 +225,13 @@ bool ConvergeCrit(double target, double best) {
   fatal_error("ConvergeCrit: This method doesn't exist ");
 }
 
+int count_convergence(int conv, int n, double target, double best) {
+  if (g_settings.MinimumSample > 0 && n < g_settings.MinimumSample) return 0;
+  if (ConvergeCrit(target, best)) return conv + 1;
+  if (conv > 0) print_info("3 Consecutive Convergences Interrupted");
+  return 0;
+}
+
 // ---- The exchange with the objective ----
 
 void write_exchange_file(int d, const double* x) {
@@ -367,14 +374,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     }
     it++;
     status = maximize_criterion(resp, &best, x);
-    if (g_settings.MinimumSample > 0 && n < g_settings.MinimumSample) {
-      conv = 0;
-    } else if (ConvergeCrit(g_minctx.target, best)) {
-      conv++;
-    } else {
-      if (conv > 0) print_info("3 Consecutive Convergences Interrupted");
-      conv = 0;
-    }
+    conv = count_convergence(conv, n, g_minctx.target, best);
     if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
       fprintf(out, "Final MaxCriterion : %f\n", best);
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);

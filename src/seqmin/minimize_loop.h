@@ -57,6 +57,11 @@ bool do_mle(int it, int n, int last_fit_n);
 // True when this iteration counts as converged (StoppingCriterion).
 bool ConvergeCrit(double target, double best);
 
+// The count of consecutive converged iterations after this one: 0 while
+// fewer than MinimumSample observations are held, one more when ConvergeCrit
+// holds, otherwise 0 (with an info line when a run was interrupted).
+int count_convergence(int conv, int n, double target, double best);
+
 // Writes the count d and the point x to the exchange file.
 void write_exchange_file(int d, const double* x);
 

@@ -1,0 +1,3 @@
+#!/bin/sh
+# The simulation failed: the response is missing.
+printf " NA" >> "$1"
