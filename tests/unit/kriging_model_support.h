@@ -14,37 +14,15 @@
 #include <vector>
 
 #include "data/model_store.h"
+#include "data_test_support.h"
 #include "interp/interpreter.h"
 
 namespace kriging_test {
 
 typedef std::vector<std::vector<double>> Mat;
 
-// Points the output stream at a memory buffer for the life of the object.
-class Captured {
- public:
-  Captured() : saved_(g_interp.out) {
-    stream_ = open_memstream(&buffer_, &size_);
-    g_interp.out = stream_;
-  }
-  ~Captured() {
-    g_interp.out = saved_;
-    fclose(stream_);
-    free(buffer_);
-  }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::string text() {
-    fflush(stream_);
-    return std::string(buffer_, size_);
-  }
-
- private:
-  FILE* saved_;
-  FILE* stream_ = nullptr;
-  char* buffer_ = nullptr;
-  size_t size_ = 0;
-};
+// The output stream captured in memory for the life of the object.
+using Captured = ::CapturedOutput;
 
 // A model with the given design and responses (X and y flags set), released
 // on destruction.

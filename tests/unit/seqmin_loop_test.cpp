@@ -207,7 +207,7 @@ TEST(SeqminLoopDeathTest, UnreadableResponsesEndTheRun) {
 
 TEST_F(SeqminLoop, ObjectiveProgramAndObjectiveCommandBothAnswerThroughTheFile) {
   ScratchDir dir;
-  write_file("append.sh", kAppendScript, true);
+  write_executable("append.sh", kAppendScript);
   const double x[2] = {0.5, 1.25};
   double y[1] = {0.0};
   set_objective("./append.sh", false);
@@ -420,7 +420,7 @@ struct ExampleRun {
 ExampleRun run_example(bool constrained) {
   ScratchDir dir;
   const std::string ex = examples_dir();
-  write_file("objective.sh", branin_script(constrained), true);
+  write_executable("objective.sh", branin_script(constrained));
   if (!constrained) {
     // The responses file without its Cost column.
     std::ifstream in(ex + "/responses.mat");

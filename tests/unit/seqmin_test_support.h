@@ -19,6 +19,7 @@
 
 #include "data/model_matrices.h"
 #include "data/model_store.h"
+#include "data_test_support.h"
 #include "interp/interpreter.h"
 #include "interp/settings.h"
 #include "kriging/correlation.h"
@@ -29,31 +30,8 @@ namespace seqmin_test {
 
 typedef std::vector<std::vector<double>> Mat;
 
-// Points the output stream at a memory buffer for the life of the object.
-class Captured {
- public:
-  Captured() : saved_(g_interp.out) {
-    stream_ = open_memstream(&buffer_, &size_);
-    g_interp.out = stream_;
-  }
-  ~Captured() {
-    g_interp.out = saved_;
-    fclose(stream_);
-    free(buffer_);
-  }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::string text() {
-    fflush(stream_);
-    return std::string(buffer_, size_);
-  }
-
- private:
-  FILE* saved_;
-  FILE* stream_ = nullptr;
-  char* buffer_ = nullptr;
-  size_t size_ = 0;
-};
+// The output stream captured in memory for the life of the object.
+using Captured = ::CapturedOutput;
 
 // Runs the test inside a fresh temporary directory, removed afterwards.
 class ScratchDir {
@@ -78,18 +56,14 @@ class ScratchDir {
   std::filesystem::path saved_;
 };
 
-inline void write_file(const std::string& name, const std::string& text, bool executable = false) {
-  std::ofstream(name, std::ios::binary) << text;
-  if (executable)
-    std::filesystem::permissions(name, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add);
-}
+using ::read_file;
+using ::write_file;
 
-inline std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+// A script the tests run as an objective program.
+inline void write_executable(const std::string& name, const std::string& text) {
+  ::write_file(name, text);
+  std::filesystem::permissions(name, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add);
 }
 
 // The settings, random generator, out-of-range flag and context as at start-up.
