@@ -1,5 +1,7 @@
 // DORVE: kriging surrogates and sequential minimisation of expensive
 // computer experiments, driven by a line-oriented command language.
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,17 @@ void install_signal_handlers() {
   signal(SIGTERM, on_signal);
 }
 
+// A folder opens like a file but reads as nothing: refuse it as unopenable.
+FILE* open_command_file(const char* name) {
+  FILE* f = fopen(name, "r");
+  struct stat st;
+  if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+    fclose(f);
+    return nullptr;
+  }
+  return f;
+}
+
 void open_streams(int argc, char** argv) {
   if (argc == 1) {
     g_interp.interactive = true;
@@ -34,7 +47,7 @@ void open_streams(int argc, char** argv) {
     exit(1);
   }
   g_interp.interactive = false;
-  g_interp.cmd_file = fopen(argv[1], "r");
+  g_interp.cmd_file = open_command_file(argv[1]);
   if (g_interp.cmd_file == nullptr) {
     fprintf(stderr, "Sorry, cannot open %s\n", argv[1]);
     exit(1);
