@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "numeric/storage.h"
 
@@ -61,6 +62,29 @@ void BM_eigen_symmetric(benchmark::State& state) {
   free_real_matrix(n, n, &a);
 }
 BENCHMARK(BM_eigen_symmetric)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// The correlation matrix itself: n(n-1)/2 products of d power-exponential
+// factors with general exponents (alpha strictly between 0 and 2).
+void BM_calcR(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0)), d = 5;
+  std::mt19937_64 gen(777 + n);
+  std::uniform_real_distribution<double> unif(0.0, 1.0);
+  double** X = nullptr;
+  double** R = nullptr;
+  alloc_real_matrix(n, d, &X);
+  alloc_real_matrix(n, n, &R);
+  for (int i = 0; i < n; i++)
+    for (int l = 0; l < d; l++) X[i][l] = unif(gen);
+  const double alpha[d] = {0.3, 0.7, 1.1, 1.5, 0.9}, theta[d] = {2.0, 1.0, 3.0, 0.5, 1.5};
+  for (auto _ : state) {
+    calcR(X, alpha, theta, 1.0, n, d, R);
+    benchmark::DoNotOptimize(R[n - 1][0]);
+    benchmark::ClobberMemory();
+  }
+  free_real_matrix(n, n, &R);
+  free_real_matrix(n, d, &X);
+}
+BENCHMARK(BM_calcR)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
 #ifdef DORVE_BENCH_WITH_LAPACK
 void BM_lapack_dsyev(benchmark::State& state) {
