@@ -13,23 +13,16 @@
 #include "kriging/inverse.h"
 #include "kriging/normal.h"
 #include "numeric/storage.h"
+#include "numeric_test_support.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------
 // Helpers
 
-std::string escape_regex(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (std::string("\\.^$|()[]*+?{}").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out;
-}
-
+// The standard-error text of a fatal error, matched anywhere in the output.
 std::string fatal_pattern(const std::string& message) {
-  return escape_regex("DORVE ERROR... \n" + message + " \nNow exiting to system ... \n ");
+  return regex_literal("DORVE ERROR... \n" + message + " \nNow exiting to system ... \n ");
 }
 
 // A square matrix in the system's storage, released on scope exit.

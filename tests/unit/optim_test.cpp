@@ -11,6 +11,7 @@
 
 #include "interp/interpreter.h"
 #include "numeric/storage.h"
+#include "numeric_test_support.h"
 #include "optim/minimize.h"
 #include "optim/powell.h"
 #include "optim/simplex.h"
@@ -18,17 +19,9 @@
 
 namespace {
 
-std::string escape_regex(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (std::string("\\.^$|()[]*+?{}").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out;
-}
-
+// The standard-error text of a fatal error, matched anywhere in the output.
 std::string fatal_pattern(const std::string& message) {
-  return escape_regex("DORVE ERROR... \n" + message + " \nNow exiting to system ... \n ");
+  return regex_literal("DORVE ERROR... \n" + message + " \nNow exiting to system ... \n ");
 }
 
 // Objectives, with a record of every point they were asked about.
