@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/finite_checks.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
@@ -97,6 +98,7 @@ int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*
     say("ERROR: Incorrect number of columns\n");
     return 1;
   }
+  if (!matrix_is_usable(x_file, x.rows, x.cols, x.cells, x.names)) return 1;
   ReadBack y;
   if (read_matrix(0, 0, &y.cells, &y.rows, &y.cols, y_file, &y.names) != 0) return 1;
   if (y.rows != x.rows) {
@@ -107,6 +109,7 @@ int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*
     say("ERROR: More than one y is not yet programmed \n");
     return 1;
   }
+  if (!matrix_is_usable(y_file, y.rows, y.cols, y.cells, y.names)) return 1;
   *N = x.rows;
   alloc_real_matrix(*N, d, Xv);
   copy_real_matrix(*N, d, x.cells, *Xv);
@@ -165,7 +168,10 @@ int get_anyXY(int count, char** tokens, char* out_name, int* N, const KrigModel*
 
 void cross_validate_model(KrigModel* kr, double* const* Xv, const double* yv, int N, int d,
                           double** result, int) {
-  if (!check_initialized(kr->init, "alpha", "theta", "beta", "var", nullptr, true)) {
+  const bool parameters =
+      check_initialized(kr->init, "alpha", "theta", "beta", "var", nullptr, true);
+  const bool responses = responses_are_ready(kr);
+  if (!parameters || !responses) {
     fill_missing(N, result);
     return;
   }
@@ -182,6 +188,7 @@ void CrossValidate(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   KrigModel* m0 = &models[0];
   if (!check_initialized(m0->init, "X", "y", "alpha", "theta", "beta", true)) return;
   if (!check_initialized(m0->init, "var", nullptr, nullptr, nullptr, nullptr, true)) return;
+  if (!designs_are_usable(models, ka)) return;
   const int k = ka->nresp + ka->ncons, n = m0->n[0], d = m0->d[0];
   char out_name[kCvNameSize];
   double** result = nullptr;

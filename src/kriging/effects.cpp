@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/finite_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
@@ -23,9 +24,15 @@ const char* const kJointHeader = "    Term1 Term2  Value1       Value2     Effec
 bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
 
 // The model has what effects need; reports what is missing.
-bool ready_for_effects(const KrigModel* kr) {
+bool parameters_ready(const KrigModel* kr) {
   if (!check_initialized(kr->init, "X", "y", "alpha", "theta", "beta", true)) return false;
   return check_initialized(kr->init, "var", "range", nullptr, nullptr, nullptr, true);
+}
+
+bool ready_for_effects(const KrigModel* kr) {
+  const bool parameters = parameters_ready(kr);
+  const bool responses = responses_are_ready(kr);
+  return parameters && responses;
 }
 
 // Brings the model's decomposition up to date and warns about points
@@ -172,6 +179,7 @@ bool joint_effects(KrigModel* kr, const char* name, char mode) {
 
 void MainEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   if (!effects_line_ok(tokens, count, "Usage: MainEffects > output_filename\n")) return;
+  if (!designs_are_usable(models, ka)) return;
   effects_of_all_models(models, ka, tokens[2], main_effects);
 }
 
@@ -182,5 +190,6 @@ void JointEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
     fputs("Sorry, joint effects need at least two x variables.\n", out_stream());
     return;
   }
+  if (!designs_are_usable(models, ka)) return;
   effects_of_all_models(models, ka, tokens[2], joint_effects);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/finite_checks.h"
 #include "data/model_store.h"
 #include "interp/init_checks.h"
 #include "interp/interpreter.h"
@@ -15,6 +16,7 @@ void Fit(KrigModel* models, KrigArray* ka, char**, int count) {
     return;
   }
   if (!check_initialized(models[0].init, "X", "y", nullptr, nullptr, nullptr, true)) return;
+  if (!designs_are_usable(models, ka)) return;
   print_database(models, ka);
   const int ycount = ky_count(ka);
   if (ycount == 0) fprintf(out, "Sorry, no response variables.\n");
@@ -24,6 +26,9 @@ void Fit(KrigModel* models, KrigArray* ka, char**, int count) {
     // Every model gets X and y from the y read; a model without them is
     // reported and left alone rather than fitted on unset data.
     if (!check_initialized(kr->init, "X", "y", nullptr, nullptr, nullptr, true)) continue;
+    // Missing or non-finite responses would be fitted as numbers; the model
+    // keeps what it held and the other y variables are fitted.
+    if (!responses_can_be_fitted(kr)) continue;
     mle_fit(kr, 1);
   }
 }

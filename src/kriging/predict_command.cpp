@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/finite_checks.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
@@ -75,7 +76,7 @@ bool parse_files(char** tokens, int count, PredictFiles* f) {
 // A model predicts when its data and all its parameters are there. A
 // variance still holding the missing-value marker (read as NA) counts as
 // missing: it would turn every standard error negative.
-bool model_ready(const KrigModel* kr) {
+bool parameters_ready(const KrigModel* kr) {
   if (!check_initialized(kr->init, "X", "y", "alpha", "theta", "beta", true)) return false;
   if (!check_initialized(kr->init, "var", nullptr, nullptr, nullptr, nullptr, true)) return false;
   if (kr->sigma2[0] == kNaMarker) {
@@ -84,6 +85,14 @@ bool model_ready(const KrigModel* kr) {
     return false;
   }
   return true;
+}
+
+// Responses holding NA, inf or nan are never fitted; parameters set before
+// such a y was read (or read from files) do not make the model usable.
+bool model_ready(const KrigModel* kr) {
+  const bool parameters = parameters_ready(kr);
+  const bool responses = responses_are_ready(kr);
+  return parameters && responses;
 }
 
 // Predictions and standard errors of model kr at the P points into columns
@@ -130,6 +139,7 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
     printf("Sorry, no response variables.\n");
     return;
   }
+  if (!designs_are_usable(models, ka)) return;
   print_database(models, ka);
 
   double** points = nullptr;
@@ -138,7 +148,8 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   const int rc = read_matrix(0, 0, &points, &P, &cols, files.input, &point_names);
   if (rc == 0 && cols != models[0].d[0])
     fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
-  if (rc != 0 || cols != models[0].d[0]) {
+  if (rc != 0 || cols != models[0].d[0] ||
+      !matrix_is_usable(files.input, P, cols, points, point_names)) {
     if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
     if (cols > 0) free_string_vector(cols, &point_names);
     return;

@@ -15,7 +15,9 @@ constexpr const char* kPredictOutput = "ypred.mat";
 // Predict < in > out | Predict > out < in
 // "screen" or "s" as the output shows the result on the output stream.
 // Columns Pred.<y> and SE.<y> per y variable, in model order; a y variable
-// whose model is not ready holds NA in both.
+// whose model is not ready (parameters missing, or responses holding NA, inf
+// or nan) holds NA in both. A design or input points holding NA, inf or nan
+// are refused with a message naming the variables and rows.
 void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count);
 
 #endif  // DORVE_KRIGING_PREDICT_COMMAND_H_

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "data/dumps.h"
+#include "data/finite_checks.h"
 #include "data/matrix_reader.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
@@ -134,13 +135,6 @@ void refresh_models(KrigModel* models, KrigArray* ka) {
   for (int c = 0; c < ka->ncons; c++) recompute_decomposition(&models[ka->cons_index[c]]);
 }
 
-// The first y variable whose new response is NA, or -1.
-int first_na_response(int k, const double* ynew) {
-  for (int j = 0; j < k; j++)
-    if (ynew[j] == kNaMarker) return j;
-  return -1;
-}
-
 }  // namespace
 
 // ---- Shared entry checks ----
@@ -148,10 +142,12 @@ int first_na_response(int k, const double* ynew) {
 bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted) {
   bool ok = true;
   for (int c = 0; c < ka->ncons; c++) {
-    const KrigInit& init = models[ka->cons_index[c]].init;
+    const KrigModel* con = &models[ka->cons_index[c]];
+    const KrigInit& init = con->init;
     if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) ok = false;
     if (fitted && !check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true))
       ok = false;
+    if (!responses_are_ready(con)) ok = false;
   }
   if (!ok) fprintf(out_stream(), "The previous message(s) refer to the constraints\n");
   return ok;
@@ -159,11 +155,19 @@ bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted) {
 
 bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted) {
   if (!check_responses(ka)) return false;
+  if (!designs_are_usable(models, ka)) return false;
   if (ka->ncons > 0 && !check_constraint_models(models, ka, fitted)) return false;
-  const KrigInit& init = response_of(models, ka)->init;
-  if (!fitted) return check_initialized(init, "X", "y", "range", "FuncName", nullptr, true);
-  if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) return false;
-  return check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true);
+  const KrigModel* resp = response_of(models, ka);
+  const KrigInit& init = resp->init;
+  bool ready;
+  if (!fitted)
+    ready = check_initialized(init, "X", "y", "range", "FuncName", nullptr, true);
+  else
+    ready = check_initialized(init, "X", "y", "range", nullptr, nullptr, true) &&
+            check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true);
+  // Missing or non-finite responses can neither be fitted nor give ymin.
+  const bool responses = responses_are_ready(resp);
+  return ready && responses;
 }
 
 // ---- ymin ----
@@ -381,12 +385,12 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       break;
     }
     sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew);
-    // An NA cannot be modelled: appending it would corrupt every later fit
-    // and, as a response, become the smallest value.
-    const int na = first_na_response(k, ynew);
-    if (na >= 0) {
-      fprintf(out, "Sorry, the objective returned NA for %s. The point is not added; "
-                   "Minimize stops.\n", models[na].yname);
+    // An NA, inf or nan cannot be modelled: appending it would corrupt
+    // every later fit and, as a response, could become the smallest value.
+    const int bad = first_unusable(k, ynew);
+    if (bad >= 0) {
+      fprintf(out, "Sorry, the objective returned %s for %s. The point is not added; "
+                   "Minimize stops.\n", unusable_value_word(ynew[bad]), models[bad].yname);
       status = kMinimizeNaResponse;
       break;
     }

@@ -22,8 +22,8 @@ constexpr const char* kExchangeFile = "dorve.temp";
 extern double g_ymin;
 extern int g_ymin_index;
 
-// Outcome of minimize_sequential when the objective returned NA: the point
-// cannot be modelled and was not added.
+// Outcome of minimize_sequential when the objective returned NA, inf or nan:
+// the point cannot be modelled and was not added.
 constexpr int kMinimizeNaResponse = 4;
 
 // The Minimize command (tokens: the command word alone). random_error is the
@@ -35,12 +35,13 @@ void Minimize(KrigModel* models, KrigArray* ka, char** tokens, int count, bool r
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error);
 
 // The shared entry checks; fitted: MinimizeStage (needs the fitted
-// parameters), otherwise Minimize (needs the objective). Each failure prints
-// its message.
+// parameters), otherwise Minimize (needs the objective). The designs, the
+// response's and the constraints' y must hold no NA, inf or nan. Each
+// failure prints its message.
 bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted);
 
 // True when every constraint model has X, y and range (and, with fitted,
-// alpha, beta, theta and var).
+// alpha, beta, theta and var) and its y holds no NA, inf or nan.
 bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted);
 
 // Sets g_ymin and g_ymin_index from the store.
