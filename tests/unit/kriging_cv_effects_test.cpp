@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,25 @@ TEST(CrossValidation, ModelNotFittedGivesMissingValues) {
   EXPECT_EQ(out.text(), "Sorry, can't do that. theta is not initialized.\n");
   for (auto& row : rows)
     for (double v : row) EXPECT_EQ(v, kNaMarker);
+}
+
+// Parameters set before a y holding NA, inf or nan was read do not make the
+// model usable: both say why and compute nothing.
+TEST(CrossValidation, ResponsesHoldingNonFiniteValuesGiveMissingValuesAndEffectsNothing) {
+  TestModel m(5, 1.0);
+  m.kr.y[1] = std::numeric_limits<double>::infinity();
+  const std::string why =
+      "Sorry, y holds missing or non-finite values: f (row 2). The model of f is not ready.\n";
+  double rows[5][3];
+  double* result[5];
+  for (int i = 0; i < 5; i++) result[i] = rows[i];
+  CapturedOutput out;
+  cross_validate_model(&m.kr, m.kr.X, m.kr.y, 5, 2, result, 3);
+  for (auto& row : rows)
+    for (double v : row) EXPECT_EQ(v, kNaMarker);
+  EXPECT_FALSE(main_effects(&m.kr, "screen", 'w'));
+  EXPECT_FALSE(joint_effects(&m.kr, "screen", 'w'));
+  EXPECT_EQ(out.text(), why + why + why);
 }
 
 TEST(Effects, RowsSpanTheRangesAndMatchThePredictor) {

@@ -406,6 +406,29 @@ TEST_F(SeqminLoop, EntryChecksNameWhatIsMissing) {
   EXPECT_TRUE(minimize_entry_checks(store.models, store.ka, false));
 }
 
+// A response holding NA, inf or nan can neither be fitted nor give ymin: both
+// commands refuse it, after the lines of whatever else is missing.
+TEST_F(SeqminLoop, EntryChecksRefuseAResponseHoldingNonFiniteValues) {
+  const Mat X = unit_design();
+  std::vector<double> y = smooth_values(X);
+  y[3] = std::nan("");
+  y[7] = kNaMarker;
+  Store store(X, {y}, unit_box());
+  set_objective("./sim", false);
+  const std::string why =
+      "Sorry, y holds missing or non-finite values: y1 (rows 4, 8). The model of y1 is not "
+      "ready.\n";
+  {
+    Captured out;
+    EXPECT_FALSE(minimize_entry_checks(store.models, store.ka, false));
+    EXPECT_EQ(out.text(), why);
+  }
+  store.models[0].init.beta = 0;
+  Captured out;
+  EXPECT_FALSE(minimize_entry_checks(store.models, store.ka, true));
+  EXPECT_EQ(out.text(), "Sorry, can't do that. Regression Matrix is not initialized.\n" + why);
+}
+
 // ---- The whole loop on the example experiment ----
 
 namespace {
