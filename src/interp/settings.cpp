@@ -1,5 +1,8 @@
 #include "interp/settings.h"
 
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,10 +19,54 @@ namespace {
 // Rejections and confirmations all go to the output stream.
 void say(const char* text) { fputs(text, out_stream()); }
 
-// The four real options pass through single precision; range tests use that value.
-float single_precision_atof(const char* value) { return static_cast<float>(atof(value)); }
+// The four real options pass through single precision; range tests use that
+// value. Text without a number gives 0 as with atof; magnitudes beyond float
+// become infinite without an out-of-range conversion.
+float single_precision_atof(const char* value) {
+  const double v = strtod(value, nullptr);
+  if (v > FLT_MAX) return HUGE_VALF;
+  if (v < -FLT_MAX) return -HUGE_VALF;
+  return static_cast<float>(v);
+}
 
-bool scan_int(const char* value, int* result) { return sscanf(value, "%d", result) == 1; }
+// Largest values the integer options accept. Each keeps the arithmetic its
+// readers do with the value inside int:
+// - RandomSeed s seeds the generator with s, 2s and 100s;
+// - GridSize G gives d*G main-effect rows and G*G rows per pair of joint
+//   effects; 1000 levels is finer than any effect plot needs;
+// - GlobalExpectedImprovement g sums binomial coefficients C(g, j), which are
+//   computed for g up to 10, and recurses g levels deep.
+constexpr long kMaxRandomSeed = INT_MAX / 100;
+constexpr long kMaxGridSize = 1000;
+constexpr long kMaxGlobalExpectedImprovement = 10;
+
+// The leading decimal integer of a value as atoi reads it: blanks, an
+// optional sign, then the digits up to the first other character ("4.9"
+// gives 4, "5x" gives 5). Returns false when there are no digits. Text beyond
+// the range of long is held at its limits, so every caller's range test
+// refuses it before anything is narrowed to int.
+bool leading_integer(const char* value, long* result) {
+  char* end = nullptr;
+  *result = strtol(value, &end, 10);
+  return end != value;
+}
+
+// An integer option read the atoi way: text without digits counts as 0.
+bool int_in_range(const char* value, long lo, long hi, int* result) {
+  long v = 0;
+  if (!leading_integer(value, &v)) v = 0;
+  if (v < lo || v > hi) return false;
+  *result = static_cast<int>(v);
+  return true;
+}
+
+// An integer option read the scan way: text without digits is refused.
+bool scanned_int_in_range(const char* value, long lo, long hi, int* result) {
+  long v = 0;
+  if (!leading_integer(value, &v) || v < lo || v > hi) return false;
+  *result = static_cast<int>(v);
+  return true;
+}
 
 // Copies a word into one of the short text fields, always terminated.
 void store_word(char* field, const char* word) { snprintf(field, kShortTextSize, "%s", word); }
@@ -30,18 +77,18 @@ bool is_one_of(const char* value, const char* const* words) {
   return false;
 }
 
-// Options whose value is a positive integer read with atoi.
-void set_positive_int(int* field, const char* value, const char* rejection) {
-  int v = atoi(value);
-  if (v > 0)
+// Options whose value is a positive integer up to max, read the atoi way.
+void set_positive_int(int* field, const char* value, long max, const char* rejection) {
+  int v;
+  if (int_in_range(value, 1, max, &v))
     *field = v;
   else
     say(rejection);
 }
 
 void set_tries(const char* value) {
-  int v = atoi(value);
-  if (v > 0) {
+  int v;
+  if (int_in_range(value, 1, INT_MAX, &v)) {
     g_settings.Tries = v;
     fprintf(out_stream(), "Tries = %d\n", v);
   } else {
@@ -57,8 +104,8 @@ void set_objective_function(const char* value) {
 }
 
 void set_random_seed(const char* value) {
-  int s = atoi(value);
-  if (s > 0) {
+  int s;
+  if (int_in_range(value, 1, kMaxRandomSeed, &s)) {
     set_random_seeds(s, 2 * s, 100 * s);
     fprintf(out_stream(), "RandomSeed = %d\n", s);
   } else {
@@ -67,21 +114,27 @@ void set_random_seed(const char* value) {
 }
 
 void set_minimum_sample(const char* value) {
-  set_positive_int(&g_settings.MinimumSample, value,
+  set_positive_int(&g_settings.MinimumSample, value, INT_MAX,
                    "Sorry, command ignored. MinimumSample>0, integer .\n");
 }
 
+// A grid needs both ends of the range, so at least two levels. The refusal
+// keeps the text it has always had, which scripts may look for.
 void set_grid_size(const char* value) {
-  set_positive_int(&g_settings.GridSize, value, "Sorry, command ignored. GridSize>0 , integer.\n");
+  int v;
+  if (int_in_range(value, 2, kMaxGridSize, &v))
+    g_settings.GridSize = v;
+  else
+    say("Sorry, command ignored. GridSize>0 , integer.\n");
 }
 
 void set_mle_frequency(const char* value) {
-  set_positive_int(&g_settings.MleFrequency, value,
+  set_positive_int(&g_settings.MleFrequency, value, INT_MAX,
                    "Sorry, command ignored. MinimizationMleFrequency>0,integer.\n");
 }
 
 void set_mle_max_obs(const char* value) {
-  set_positive_int(&g_settings.MleMaxObs, value,
+  set_positive_int(&g_settings.MleMaxObs, value, INT_MAX,
                    "Sorry, command ignored. MaxObsForMle>0,integer .\n");
 }
 
@@ -94,8 +147,11 @@ void set_mle_percentage(const char* value) {
 }
 
 void set_minimization_target(const char* value) {
-  float v;
-  if (sscanf(value, "%f", &v) == 1) {
+  // A target must be a finite number: an infinite or nan target makes every
+  // criterion value nan.
+  char* end = nullptr;
+  const float v = strtof(value, &end);
+  if (end != value && std::isfinite(v)) {
     g_settings.MinimizationTarget = v;
     g_settings.target_set = true;
   } else {
@@ -105,7 +161,7 @@ void set_minimization_target(const char* value) {
 
 void set_global_expected_improvement(const char* value) {
   int v;
-  if (scan_int(value, &v) && v >= 0)
+  if (scanned_int_in_range(value, 0, kMaxGlobalExpectedImprovement, &v))
     g_settings.GlobalExpectedImprovement = v;
   else
     say("Sorry, command ignored. GlobalExpextedImprovement>=0, integer.\n");
@@ -113,7 +169,7 @@ void set_global_expected_improvement(const char* value) {
 
 void set_criterion_optim_tries(const char* value) {
   int v;
-  if (scan_int(value, &v) && v >= 0)
+  if (scanned_int_in_range(value, 0, INT_MAX, &v))
     g_settings.CriterionOptimTries = v;
   else
     say("Sorry, command ignored. CriterionOptimTries>=0, integer.\n");
@@ -121,7 +177,7 @@ void set_criterion_optim_tries(const char* value) {
 
 void set_stopping_absolute_tolerance(const char* value) {
   float v = single_precision_atof(value);
-  if (v == 0.0f)
+  if (v == 0.0f || !std::isfinite(v))
     say("Sorry, command ignored. Not a valid real number.\n");
   else if (v <= g_settings.OptTolAbs)
     say("Sorry, can't do so. You are attempting to set OptTolAbs >= StopTolAbs\n");

@@ -1,5 +1,6 @@
 #include "kriging/effects.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +34,18 @@ bool ready_for_effects(const KrigModel* kr) {
   const bool parameters = parameters_ready(kr);
   const bool responses = responses_are_ready(kr);
   return parameters && responses;
+}
+
+// The tables are indexed with int: blocks of block_rows rows each that would
+// give more rows than that are refused before anything is computed.
+bool rows_fit_table(long long block_rows, long long blocks, int* result) {
+  if (block_rows > INT_MAX || (blocks > 0 && block_rows > INT_MAX / blocks)) {
+    fputs("Sorry, command ignored. The effects table would have too many rows; lower GridSize.\n",
+          out_stream());
+    return false;
+  }
+  *result = static_cast<int>(block_rows * blocks);
+  return true;
 }
 
 // Brings the model's decomposition up to date and warns about points
@@ -129,10 +142,12 @@ bool effects_line_ok(char** tokens, int count, const char* usage) {
 
 bool main_effects(KrigModel* kr, const char* name, char mode) {
   if (!ready_for_effects(kr)) return false;
-  prepare_model(kr);
   const int d = kr->d[0], G = g_settings.GridSize;
+  int rows = 0;
+  if (!rows_fit_table(G, d, &rows)) return false;
+  prepare_model(kr);
   EffectTables t;
-  alloc_tables(&t, d * G, d, 4, kr->range);
+  alloc_tables(&t, rows, d, 4, kr->range);
   for (int l = 0; l < d; l++) {
     double** values = nullptr;
     int count = 0;
@@ -150,9 +165,12 @@ bool main_effects(KrigModel* kr, const char* name, char mode) {
 
 bool joint_effects(KrigModel* kr, const char* name, char mode) {
   if (!ready_for_effects(kr)) return false;
-  prepare_model(kr);
   const int d = kr->d[0], G = g_settings.GridSize;
-  const int block = G * G, rows = block * d * (d - 1) / 2;
+  const long long pairs = static_cast<long long>(d) * (d - 1) / 2;
+  int rows = 0;
+  if (!rows_fit_table(static_cast<long long>(G) * G, pairs, &rows)) return false;
+  const int block = G * G;  // fits: checked with the rows
+  prepare_model(kr);
   EffectTables t;
   alloc_tables(&t, rows, d, 5, kr->range);
   int first = 0;

@@ -1,6 +1,5 @@
 #include "seqmin/minimize_stage.h"
 
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -24,10 +23,15 @@ namespace {
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
 
+// Most points one stage may propose. Each point costs an eigen decomposition
+// of order n plus the points before it and up to 2000 criterion searches, so
+// a stage of 10000 points is already beyond any practical run; the bound also
+// keeps the stage design's n + k rows far inside int.
+constexpr int kMaxStagePoints = 10000;
+
 // An optional sign and the leading decimal digits; 0 without them. Values
 // beyond the int range are held at its limits.
 int leading_integer(const char* text) {
-  errno = 0;
   const long v = strtol(text, nullptr, 10);
   if (v > INT_MAX) return INT_MAX;
   if (v < INT_MIN) return INT_MIN;
@@ -144,6 +148,11 @@ void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   const int n_new = leading_integer(tokens[1]);
   if (n_new <= 0) {
     fprintf(out_stream(), "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
+    return;
+  }
+  if (n_new > kMaxStagePoints) {
+    fprintf(out_stream(), "Sorry, command ignored. At most %d points for MinimizeStage.\n",
+            kMaxStagePoints);
     return;
   }
   minimize_stage(models, ka, n_new, tokens[3]);

@@ -134,6 +134,19 @@ TEST(CrossValidation, ResponsesHoldingNonFiniteValuesGiveMissingValuesAndEffects
   EXPECT_EQ(out.text(), why + why + why);
 }
 
+TEST(Effects, TableBeyondIntRowsIsRefused) {
+  TestModel m(10, 1.0);
+  g_settings.GridSize = 46341;  // one pair's block alone passes INT_MAX rows
+  {
+    CapturedOutput out;
+    EXPECT_FALSE(joint_effects(&m.kr, "screen", 'w'));
+    EXPECT_EQ(out.text(),
+              "Sorry, command ignored. The effects table would have too many rows; lower "
+              "GridSize.\n");
+  }
+  g_settings = Settings();
+}
+
 TEST(Effects, RowsSpanTheRangesAndMatchThePredictor) {
   TestModel m(10, 1.0);
   TempDir dir;

@@ -232,6 +232,29 @@ TEST(PowellTest, IterationLimitAndImmediateConvergence) {
   }
 }
 
+// (x - 1)^2 + g_offset: a line search from 0 lowers it from 1 + offset to offset.
+double g_offset = 0.0;
+double offset_parabola(double* x, int n) {
+  record(x, n);
+  return (x[0] - 1.0) * (x[0] - 1.0) + g_offset;
+}
+
+TEST(PowellTest, ConvergenceWeighsTheSweepsDecreaseAgainstTheTolerance) {
+  // Converged when ftol * (|f before| + |f after|) >= 2 |decrease|: with
+  // ftol = 1 the first sweep, from 1 + c to c, suffices when 1 + 2c >= 2.
+  for (double c : {0.25, 0.75}) {
+    g_offset = c;
+    double x[1] = {0.0};
+    double fret = 0.0;
+    EXPECT_EQ(powell(offset_parabola, x, 1, 1.0, 50, &fret), c < 0.5 ? 1 : 0) << c;
+    EXPECT_NEAR(x[0], 1.0, 1e-3) << c;
+  }
+  // A sweep that changes nothing meets even a zero tolerance.
+  double x[2] = {0.3, 0.7};
+  double fret = 0.0;
+  EXPECT_EQ(powell(constant_one, x, 2, 0.0, 5, &fret), 0);
+}
+
 TEST(PowellTest, DirectionSetCarriesOverBetweenCallsOfTheSameDimension) {
   // A call of another dimension starts from the unit vectors.
   {
