@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "interp/messages.h"
 
@@ -14,13 +17,23 @@ bool alloc_tracking_on() { return alloc_tracking; }
 
 namespace {
 
-// Two parallel arrays of `size` entries: the registered addresses and the
-// element count recorded for each. Both are resized by exactly one entry on
-// every addition and removal.
+// The registered addresses, each with the element count recorded for it, in
+// the order they were added. A removal only marks its slot dead; the dead
+// slots are squeezed out (keeping the order of the live ones) once they
+// outnumber the live ones, and before any access by position. An index from
+// address to the slot of its first live occurrence makes every lookup,
+// addition and removal cost the same whatever the number of live blocks.
+struct RegistrySlot {
+  const void* address;
+  int count;
+  bool live;
+};
+
 struct RegistryList {
-  const void** address = nullptr;
-  int* count = nullptr;
-  int size = 0;
+  std::vector<RegistrySlot> slots;
+  std::unordered_map<const void*, size_t> first_slot;
+  int size = 0;        // live entries
+  int duplicates = 0;  // additions of an address that was already listed
 };
 
 RegistryList real_list;  // real vectors and real matrix rows
@@ -57,66 +70,99 @@ const ListTexts kDListTexts = {"add_list dr: Failure (1)", "add_list dr: Failure
                                "add_list dr: Failure (4)", "add_list dr: Failure (5)",
                                "add_list dr: Code Bug (size_dlist ==0, add=FALSE "};
 
-void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, void* p) {
-  if (list.size == 0 && add) {
-    list.size = 1;
-    list.address = static_cast<const void**>(malloc(sizeof(const void*)));
-    if (list.address == nullptr) fatal_error(texts.failure1);
-    list.address[0] = p;
-    list.count = static_cast<int*>(malloc(sizeof(int)));
-    if (list.count == nullptr) fatal_error(texts.failure3);
-    list.count[0] = n;
-    return;
-  }
-  if (list.size == 1 && !add) {
-    free(list.address);
-    free(list.count);
-    list.address = nullptr;
-    list.count = nullptr;
-    list.size = 0;
-    return;
-  }
-  if (list.size == 0 && !add) fatal_error(texts.code_bug);
-
-  const int old_size = list.size;
-  list.size = add ? old_size + 1 : old_size - 1;
-  if (!add) {
-    // Close the gap: every entry after the removed one moves one place down.
-    bool found = false;
-    for (int i = 0; i < old_size - 1; i++) {
-      if (list.address[i] == p) found = true;
-      if (found) {
-        list.address[i] = list.address[i + 1];
-        list.count[i] = list.count[i + 1];
-      }
-    }
-  }
-  int* counts = static_cast<int*>(realloc(list.count, sizeof(int) * list.size));
-  if (counts == nullptr) fatal_error(texts.failure4);
-  list.count = counts;
-  const void** addresses =
-      static_cast<const void**>(realloc(list.address, sizeof(const void*) * list.size));
-  if (addresses == nullptr) fatal_error(texts.failure5);
-  list.address = addresses;
-  if (add) {
-    list.address[list.size - 1] = p;
-    list.count[list.size - 1] = n;
-  }
+void clear_list(RegistryList& list) {
+  std::vector<RegistrySlot>().swap(list.slots);
+  std::unordered_map<const void*, size_t>().swap(list.first_slot);
+  list.size = 0;
+  list.duplicates = 0;
 }
 
-// Position (from 0) of p in the list, or -1.
-int find_entry(const RegistryList& list, const void* p) {
-  for (int i = 0; i < list.size; i++) {
-    if (list.address[i] == p) return i;
+// Squeezes the dead slots out, keeping the order, and rebuilds the index.
+void compact(RegistryList& list) {
+  if (static_cast<size_t>(list.size) == list.slots.size()) return;
+  size_t kept = 0;
+  for (const RegistrySlot& slot : list.slots)
+    if (slot.live) list.slots[kept++] = slot;
+  list.slots.resize(kept);
+  list.first_slot.clear();
+  for (size_t i = 0; i < kept; i++) list.first_slot.emplace(list.slots[i].address, i);
+}
+
+// Slot of the first live occurrence of p, or -1.
+long find_slot(const RegistryList& list, const void* p) {
+  const auto it = list.first_slot.find(p);
+  return it == list.first_slot.end() ? -1 : static_cast<long>(it->second);
+}
+
+void append(RegistryList& list, const ListTexts& texts, int n, void* p) {
+  try {
+    list.slots.push_back(RegistrySlot{p, n, true});
+    if (!list.first_slot.emplace(p, list.slots.size() - 1).second) list.duplicates++;
+  } catch (const std::bad_alloc&) {
+    fatal_error(list.size == 0 ? texts.failure1 : texts.failure5);
   }
-  return -1;
+  list.size++;
+}
+
+// Removes the first live occurrence of p; when p is not listed, the last
+// live entry goes (a caller removes only what a lookup has just found).
+void remove(RegistryList& list, const void* p) {
+  long at = find_slot(list, p);
+  if (at < 0) {
+    at = static_cast<long>(list.slots.size()) - 1;
+    while (!list.slots[at].live) at--;
+  }
+  RegistrySlot& slot = list.slots[at];
+  slot.live = false;
+  list.size--;
+  const auto it = list.first_slot.find(slot.address);
+  if (it != list.first_slot.end() && static_cast<long>(it->second) == at) {
+    // Another live occurrence of the same address becomes the first one.
+    long next = -1;
+    if (list.duplicates > 0) {
+      for (size_t i = at + 1; i < list.slots.size(); i++) {
+        if (list.slots[i].live && list.slots[i].address == slot.address) {
+          next = static_cast<long>(i);
+          break;
+        }
+      }
+    }
+    if (next >= 0) {
+      it->second = static_cast<size_t>(next);
+      list.duplicates--;
+    } else {
+      list.first_slot.erase(it);
+    }
+  } else {
+    list.duplicates--;  // a later occurrence of a listed address
+  }
+  if (list.slots.size() > 2 * static_cast<size_t>(list.size) + 16) compact(list);
+}
+
+void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, void* p) {
+  if (add) {
+    append(list, texts, n, p);
+    return;
+  }
+  if (list.size == 0) fatal_error(texts.code_bug);
+  if (list.size == 1) {
+    clear_list(list);
+    return;
+  }
+  remove(list, p);
 }
 
 int seek_in(const RegistryList& list, int n, const void* p) {
   if (p == nullptr) return 0;
-  const int at = find_entry(list, p);
+  const long at = find_slot(list, p);
   if (at < 0) return 0;
-  return list.count[at] == n ? 1 : 2;
+  return list.slots[at].count == n ? 1 : 2;
+}
+
+// Position (from 1) of p's entry among the live entries, in list order.
+int position_of(RegistryList& list, const void* p) {
+  compact(list);
+  return static_cast<int>(find_slot(list, p)) + 1;
 }
 
 // The fatal texts of one kind of registered storage.
@@ -208,16 +254,17 @@ int seek_list_i(int n, const int* p) { return seek_in(int_list, n, p); }
 int seek_list_dr(int n, double* const* p) {
   const int found = seek_in(dlist, n, p);
   if (found == 2) {
-    const int at = find_entry(dlist, p);
-    printf("dpointer: %p old n %d #elem %d\n", static_cast<const void*>(p), dlist.count[at],
-           at + 1);
+    const int position = position_of(dlist, p);
+    printf("dpointer: %p old n %d #elem %d\n", static_cast<const void*>(p),
+           dlist.slots[position - 1].count, position);
   }
   return found;
 }
 
 void print_dlist(const char* label) {
   printf("Double Pointer List: %s \n", label);
-  for (int i = 0; i < dlist.size; i++) printf("%p %d ", dlist.address[i], dlist.count[i]);
+  for (const RegistrySlot& slot : dlist.slots)
+    if (slot.live) printf("%p %d ", slot.address, slot.count);
   printf("\n");
 }
 
@@ -325,11 +372,13 @@ double** generic_alloc_dr(int oldn, double** p, int newn) {
 int registry_size(RegistryKind kind) { return list_of(kind).size; }
 
 const void* registry_address(RegistryKind kind, int index) {
-  const RegistryList& list = list_of(kind);
-  return (index >= 0 && index < list.size) ? list.address[index] : nullptr;
+  RegistryList& list = list_of(kind);
+  compact(list);
+  return (index >= 0 && index < list.size) ? list.slots[index].address : nullptr;
 }
 
 int registry_count(RegistryKind kind, int index) {
-  const RegistryList& list = list_of(kind);
-  return (index >= 0 && index < list.size) ? list.count[index] : 0;
+  RegistryList& list = list_of(kind);
+  compact(list);
+  return (index >= 0 && index < list.size) ? list.slots[index].count : 0;
 }
