@@ -36,20 +36,31 @@ struct RegistryList {
   int duplicates = 0;  // additions of an address that was already listed
 };
 
-RegistryList real_list;  // real vectors and real matrix rows
-RegistryList int_list;   // integer vectors
-RegistryList dlist;      // real matrix row-pointer arrays
+// The lists are made on first use (storage may be allocated before main) and
+// never destroyed (storage may be released while the program exits).
+RegistryList& real_list() {  // real vectors and real matrix rows
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
+RegistryList& int_list() {  // integer vectors
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
+RegistryList& dlist() {  // real matrix row-pointer arrays
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
 
 RegistryList& list_of(RegistryKind kind) {
   switch (kind) {
     case RegistryKind::kReal:
-      return real_list;
+      return real_list();
     case RegistryKind::kInt:
-      return int_list;
+      return int_list();
     case RegistryKind::kRowPointers:
       break;
   }
-  return dlist;
+  return dlist();
 }
 
 struct ListTexts {
@@ -94,7 +105,7 @@ long find_slot(const RegistryList& list, const void* p) {
   return it == list.first_slot.end() ? -1 : static_cast<long>(it->second);
 }
 
-void append(RegistryList& list, const ListTexts& texts, int n, void* p) {
+void append_entry(RegistryList& list, const ListTexts& texts, int n, void* p) {
   try {
     list.slots.push_back(RegistrySlot{p, n, true});
     if (!list.first_slot.emplace(p, list.slots.size() - 1).second) list.duplicates++;
@@ -106,7 +117,7 @@ void append(RegistryList& list, const ListTexts& texts, int n, void* p) {
 
 // Removes the first live occurrence of p; when p is not listed, the last
 // live entry goes (a caller removes only what a lookup has just found).
-void remove(RegistryList& list, const void* p) {
+void remove_entry(RegistryList& list, const void* p) {
   long at = find_slot(list, p);
   if (at < 0) {
     at = static_cast<long>(list.slots.size()) - 1;
@@ -141,7 +152,7 @@ void remove(RegistryList& list, const void* p) {
 
 void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, void* p) {
   if (add) {
-    append(list, texts, n, p);
+    append_entry(list, texts, n, p);
     return;
   }
   if (list.size == 0) fatal_error(texts.code_bug);
@@ -149,7 +160,7 @@ void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, vo
     clear_list(list);
     return;
   }
-  remove(list, p);
+  remove_entry(list, p);
 }
 
 int seek_in(const RegistryList& list, int n, const void* p) {
@@ -241,29 +252,31 @@ void* heap_realloc(void* p, int n, size_t elem_size) {
   return realloc(p, bytes == 0 ? 1 : bytes);
 }
 
-void add_list(bool add, int n, double* p) { update_list(real_list, kRealListTexts, add, n, p); }
+void add_list(bool add, int n, double* p) {
+  update_list(real_list(), kRealListTexts, add, n, p);
+}
 
-void add_list_i(bool add, int n, int* p) { update_list(int_list, kIntListTexts, add, n, p); }
+void add_list_i(bool add, int n, int* p) { update_list(int_list(), kIntListTexts, add, n, p); }
 
-void add_list_dr(bool add, int n, double** p) { update_list(dlist, kDListTexts, add, n, p); }
+void add_list_dr(bool add, int n, double** p) { update_list(dlist(), kDListTexts, add, n, p); }
 
-int seek_list(int n, const double* p) { return seek_in(real_list, n, p); }
+int seek_list(int n, const double* p) { return seek_in(real_list(), n, p); }
 
-int seek_list_i(int n, const int* p) { return seek_in(int_list, n, p); }
+int seek_list_i(int n, const int* p) { return seek_in(int_list(), n, p); }
 
 int seek_list_dr(int n, double* const* p) {
-  const int found = seek_in(dlist, n, p);
+  const int found = seek_in(dlist(), n, p);
   if (found == 2) {
-    const int position = position_of(dlist, p);
+    const int position = position_of(dlist(), p);
     printf("dpointer: %p old n %d #elem %d\n", static_cast<const void*>(p),
-           dlist.slots[position - 1].count, position);
+           dlist().slots[position - 1].count, position);
   }
   return found;
 }
 
 void print_dlist(const char* label) {
   printf("Double Pointer List: %s \n", label);
-  for (const RegistrySlot& slot : dlist.slots)
+  for (const RegistrySlot& slot : dlist().slots)
     if (slot.live) printf("%p %d ", slot.address, slot.count);
   printf("\n");
 }
