@@ -22,12 +22,17 @@ namespace {
 // slots are squeezed out (keeping the order of the live ones) once they
 // outnumber the live ones, and before any access by position. An index from
 // address to the slot of its first live occurrence makes every lookup,
-// addition and removal cost the same whatever the number of live blocks.
+// addition and removal cost the same whatever the number of live blocks. A
+// removed address keeps its index entry, marked kNoSlot, until the next
+// squeeze, so that a block resized in place is re-entered without a new
+// index node.
 struct RegistrySlot {
   const void* address;
   int count;
   bool live;
 };
+
+constexpr size_t kNoSlot = static_cast<size_t>(-1);
 
 struct RegistryList {
   std::vector<RegistrySlot> slots;
@@ -88,27 +93,41 @@ void clear_list(RegistryList& list) {
   list.duplicates = 0;
 }
 
-// Squeezes the dead slots out, keeping the order, and rebuilds the index.
+// Squeezes the dead slots out, keeping the order: the index follows the
+// entries that move and drops the addresses that are no longer listed.
 void compact(RegistryList& list) {
   if (static_cast<size_t>(list.size) == list.slots.size()) return;
   size_t kept = 0;
-  for (const RegistrySlot& slot : list.slots)
-    if (slot.live) list.slots[kept++] = slot;
+  for (size_t i = 0; i < list.slots.size(); i++) {
+    const RegistrySlot slot = list.slots[i];
+    const auto it = list.first_slot.find(slot.address);
+    if (slot.live) {
+      if (it->second == i) it->second = kept;
+      list.slots[kept++] = slot;
+    } else if (it != list.first_slot.end() && it->second == kNoSlot) {
+      list.first_slot.erase(it);
+    }
+  }
   list.slots.resize(kept);
-  list.first_slot.clear();
-  for (size_t i = 0; i < kept; i++) list.first_slot.emplace(list.slots[i].address, i);
 }
 
 // Slot of the first live occurrence of p, or -1.
 long find_slot(const RegistryList& list, const void* p) {
   const auto it = list.first_slot.find(p);
-  return it == list.first_slot.end() ? -1 : static_cast<long>(it->second);
+  return it == list.first_slot.end() || it->second == kNoSlot ? -1
+                                                              : static_cast<long>(it->second);
 }
 
 void append_entry(RegistryList& list, const ListTexts& texts, int n, void* p) {
   try {
     list.slots.push_back(RegistrySlot{p, n, true});
-    if (!list.first_slot.emplace(p, list.slots.size() - 1).second) list.duplicates++;
+    const auto added = list.first_slot.emplace(p, list.slots.size() - 1);
+    if (!added.second) {
+      if (added.first->second == kNoSlot)
+        added.first->second = list.slots.size() - 1;
+      else
+        list.duplicates++;
+    }
   } catch (const std::bad_alloc&) {
     fatal_error(list.size == 0 ? texts.failure1 : texts.failure5);
   }
@@ -142,7 +161,7 @@ void remove_entry(RegistryList& list, const void* p) {
       it->second = static_cast<size_t>(next);
       list.duplicates--;
     } else {
-      list.first_slot.erase(it);
+      it->second = kNoSlot;
     }
   } else {
     list.duplicates--;  // a later occurrence of a listed address
