@@ -24,10 +24,16 @@ const DumpFile kDumpFiles[] = {
 
 // Each output goes through the same path as "name > file", for this model
 // alone; outputs whose data is missing are skipped with that path's message.
-void write_dump(KrigModel* kr, bool emergency) {
+// Returns false when any file could not be written whole.
+bool write_dump(KrigModel* kr, bool emergency) {
   KrigModel* single = kr;
-  for (const DumpFile& f : kDumpFiles)
-    menu_print(&single, nullptr, kWriteMatrix, f.matrix, emergency ? f.error_file : f.temp_file);
+  bool all_written = true;
+  for (const DumpFile& f : kDumpFiles) {
+    if (!menu_print(&single, nullptr, kWriteMatrix, f.matrix,
+                    emergency ? f.error_file : f.temp_file))
+      all_written = false;
+  }
+  return all_written;
 }
 
 }  // namespace
@@ -41,8 +47,8 @@ void emergency_dump(KrigModel* kr, const char* message) {
   exit(1);
 }
 
-void temp_dump(KrigModel* kr, const char*) {
+bool temp_dump(KrigModel* kr, const char*) {
   print_info("Output of matrices in temp files: \n\tX,y,RegressionModel,StochasticProcessModel,"
              "yDescription");
-  write_dump(kr, false);
+  return write_dump(kr, false);
 }

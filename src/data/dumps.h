@@ -9,7 +9,8 @@ struct KrigModel;
 // a result is numerically impossible.
 [[noreturn]] void emergency_dump(KrigModel* kr, const char* message);
 
-// Writes the "temp_" files (overwriting earlier ones) and returns.
-void temp_dump(KrigModel* kr, const char* note);
+// Writes the "temp_" files (overwriting earlier ones) and returns false when
+// any of them could not be written whole (the writer has said so).
+bool temp_dump(KrigModel* kr, const char* note);
 
 #endif  // DORVE_DATA_DUMPS_H_

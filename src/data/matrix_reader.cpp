@@ -37,8 +37,13 @@ bool is_too_long(const FileLine& line) {
   return line.length + (line.has_end ? 1 : 0) > kMaxMatrixLine;
 }
 
-// Reads one line. Returns false at the end of the file when nothing was read.
-bool read_file_line(FILE* f, FileLine* line) {
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// Reads one line. kEnd at the end of the file when nothing was read;
+// kTooLong as soon as the line passes kMaxScannedLine characters, without
+// reading the rest of it (a file without line ends, such as /dev/zero, is
+// refused after that many characters).
+LineRead read_file_line(FILE* f, FileLine* line) {
   line->length = 0;
   line->has_end = false;
   int c;
@@ -53,12 +58,21 @@ bool read_file_line(FILE* f, FileLine* line) {
       line->has_end = true;
       break;
     }
+    if (line->length == kMaxScannedLine) {
+      line->text[kLineBuffer - 1] = '\0';
+      return LineRead::kTooLong;
+    }
     if (line->length < kLineBuffer - 1) line->text[line->length] = static_cast<char>(c);
     line->length++;
   }
   const int kept = line->length < kLineBuffer - 1 ? line->length : kLineBuffer - 1;
   line->text[kept] = '\0';
-  return c != EOF || line->length > 0;
+  return (c != EOF || line->length > 0) ? LineRead::kLine : LineRead::kEnd;
+}
+
+int report_too_long() {
+  fprintf(out_stream(), "ERROR: Input line contains too many characters.\n");
+  return kReadLineTooLong;
 }
 
 bool is_case_name(const char* name) {
@@ -188,15 +202,14 @@ int read_block_data(FILE* f, ReadTarget<Entry>* t, BlockState* s, int offset, in
   StringSlot entries[kSplitCapacity];
   int row = 0;
   *at_end = true;
-  while (read_file_line(f, line)) {
+  LineRead got;
+  while ((got = read_file_line(f, line)) != LineRead::kEnd) {
+    if (got == LineRead::kTooLong) return report_too_long();
     if (is_separator_line(*line)) {
       *at_end = false;
       break;
     }
-    if (is_too_long(*line)) {
-      fprintf(out_stream(), "ERROR: Input line contains too many characters.\n");
-      return kReadLineTooLong;
-    }
+    if (is_too_long(*line)) return report_too_long();
     if (s->first_block && row == *t->rows) grow_rows(t, 10);
     const int found = split_matrix_line(line->text, kSplitCapacity, entries, false, &has_case);
     if (found < 0) return kReadLineRejected;
@@ -231,18 +244,18 @@ int read_blocks(FILE* f, ReadTarget<Entry>* t, BlockState* s, FileLine* line, bo
       }
       return kReadOk;
     }
-    if (!read_file_line(f, line)) {
+    LineRead got = read_file_line(f, line);
+    if (got == LineRead::kEnd) {
       fprintf(out_stream(), "ERROR: There is no header line with variable names.\n");
       return kReadNoHeader;
     }
-    if (is_too_long(*line)) {
-      fprintf(out_stream(), "ERROR: Input line contains too many characters.\n");
-      return kReadLineTooLong;
-    }
+    if (got == LineRead::kTooLong || is_too_long(*line)) return report_too_long();
     bool has_case = false;
     const int count = split_matrix_line(line->text, kSplitCapacity, names, true, &has_case);
     if (count < 0) return kReadLineRejected;
-    if (!read_file_line(f, line) || !is_separator_line(*line)) {
+    got = read_file_line(f, line);
+    if (got == LineRead::kTooLong) return report_too_long();
+    if (got == LineRead::kEnd || !is_separator_line(*line)) {
       fprintf(out_stream(), "ERROR: There is no seperator line '---' after header line.\n");
       return kReadNoSeparator;
     }
@@ -303,14 +316,16 @@ int read_matrix_file(int init_rows, int init_cols, Entry*** matrix, int* rows, i
   }
   FileLine line;
   bool at_end = true;
-  while (read_file_line(f, &line)) {
+  LineRead got;
+  while ((got = read_file_line(f, &line)) == LineRead::kLine) {
     if (is_separator_line(line)) {
       at_end = false;
       break;
     }
   }
   BlockState state;
-  const int code = read_blocks(f, &target, &state, &line, at_end);
+  const int code = got == LineRead::kTooLong ? report_too_long()
+                                             : read_blocks(f, &target, &state, &line, at_end);
   fclose(f);
   *has_na = state.has_na;
   return code;

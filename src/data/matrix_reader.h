@@ -25,6 +25,11 @@ enum MatrixReadCode {
 
 // Longest header or data line accepted, counting one character for its line end.
 constexpr int kMaxMatrixLine = 148;
+// Longest line of any kind read at all: a preamble or separator line (whose
+// rest is ignored) may be longer than kMaxMatrixLine, but a line that passes
+// this length is refused as too long as soon as it does, so that a file
+// without line ends is not read whole.
+constexpr int kMaxScannedLine = 65536;
 // Most entries on one line, the Case label included.
 constexpr int kMaxLineEntries = 29;
 

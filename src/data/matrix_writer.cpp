@@ -1,5 +1,6 @@
 #include "data/matrix_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +125,23 @@ FILE* open_for_writing(const char* file_name, char mode, const char* writer) {
   return f;
 }
 
+// Closes a written file and says whether everything written reached it. A
+// failed write or close (a full disk, a lost device) is reported on the
+// output stream, so that an incomplete file is never taken for a good one.
+bool finish_writing(FILE* f, const char* file_name) {
+  errno = 0;
+  bool ok = fflush(f) == 0 && !ferror(f);
+  int error = ok ? 0 : errno;
+  if (fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok)
+    fprintf(out_stream(), "ERROR: Could not write to file %s: %s. The file is incomplete.\n",
+            file_name, error != 0 ? strerror(error) : "write error");
+  return ok;
+}
+
 void write_version_and_title(FILE* f, const char* title) {
   fprintf(f, "Version %5.3f \n", kDorveVersion);
   fprintf(f, "%s \n", title ? title : "");
@@ -239,7 +257,7 @@ bool fits_screen(int rows) {
 
 }  // namespace
 
-void writemat(int rows, int cols, double* const* matrix, const char* file_name,
+bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               const StringSlot* names, const char* header, const char* title, char mode,
               bool full_precision, int name_count) {
   FILE* f = open_for_writing(file_name, mode, "writemat");
@@ -247,10 +265,10 @@ void writemat(int rows, int cols, double* const* matrix, const char* file_name,
   if (mode != 'a') write_version_and_title(f, title);
   const RealEntries entries{matrix, fixed_format(full_precision)};
   write_body(f, rows, cols, entries, names, name_count, header, true);
-  fclose(f);
+  return finish_writing(f, file_name);
 }
 
-void write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
+bool write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
                          const StringSlot* names, const char* header, const char* title,
                          char mode, int name_count) {
   FILE* f = open_for_writing(file_name, mode, "writemat");
@@ -258,10 +276,10 @@ void write_string_matrix(int rows, int cols, StringSlot* const* matrix, const ch
   write_version_and_title(f, title);
   const TextEntries entries{matrix};
   write_body(f, rows, cols, entries, names, name_count, header, false);
-  fclose(f);
+  return finish_writing(f, file_name);
 }
 
-void writevec(int rows, const double* vector, const char* file_name, const char* name,
+bool writevec(int rows, const double* vector, const char* file_name, const char* name,
               const char* title, char mode) {
   FILE* f = open_for_writing(file_name, mode, "writevec");
   write_version_and_title(f, title);
@@ -274,10 +292,10 @@ void writevec(int rows, const double* vector, const char* file_name, const char*
     format_number(vector[i], "%10.5f", text);
     fprintf(f, "  %2d   %s \n", i + 1, text);
   }
-  fclose(f);
+  return finish_writing(f, file_name);
 }
 
-void output_summary(const KrigModel* kr, const char* file_name, const char* title) {
+bool output_summary(const KrigModel* kr, const char* file_name, const char* title) {
   FILE* f = fopen(file_name, "w");
   if (!f) fatal_error("output_summary: Can't open/create file corpar.mat.");
   write_version_and_title(f, title);
@@ -293,24 +311,24 @@ void output_summary(const KrigModel* kr, const char* file_name, const char* titl
     // The names of X, so that the file reads back as this design's XDescription.
     fprintf(f, "  %d     %.28s      %s  %s \n", i + 1, kr->xlabels[i], low, high);
   }
-  fclose(f);
+  return finish_writing(f, file_name);
 }
 
-void output_matrix(int rows, int cols, double* const* matrix, const char* destination,
+bool output_matrix(int rows, int cols, double* const* matrix, const char* destination,
                    const StringSlot* names, const char* title, int name_count) {
   if (is_screen(destination)) {
     if (fits_screen(rows))
       print_real_matrix(rows, cols, matrix, "sorry, no labels at this time", false);
-    return;
+    return true;
   }
-  writemat(rows, cols, matrix, destination, names, nullptr, title, 'w', false, name_count);
+  return writemat(rows, cols, matrix, destination, names, nullptr, title, 'w', false, name_count);
 }
 
-void output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
+bool output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
                           const StringSlot* names, const char* title, int name_count) {
   if (is_screen(destination)) {
     if (fits_screen(rows)) print_string_matrix(rows, cols, matrix, "Sorry, no labels at this time");
-    return;
+    return true;
   }
-  write_string_matrix(rows, cols, matrix, destination, names, nullptr, title, 'w', name_count);
+  return write_string_matrix(rows, cols, matrix, destination, names, nullptr, title, 'w', name_count);
 }

@@ -22,29 +22,34 @@ constexpr int kMaxScreenRows = 21;
 // appends without the version and title lines; anything else creates the
 // file. full_precision writes 15 decimals instead of 5. A file that cannot be
 // created ends the program with status 1.
-void writemat(int rows, int cols, double* const* matrix, const char* file_name,
+//
+// Every writer returns true when the whole file was written; a write that
+// fails afterwards (a full disk) prints "ERROR: Could not write to file
+// <name>: <reason>. The file is incomplete." on the output stream and
+// returns false.
+bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               const StringSlot* names, const char* header, const char* title, char mode,
               bool full_precision, int name_count = -1);
 
 // The same for text entries; the version and title lines are written in
 // every mode.
-void write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
+bool write_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* file_name,
                          const StringSlot* names, const char* header, const char* title,
                          char mode, int name_count = -1);
 
 // Writes one real vector as a one-column matrix named name.
-void writevec(int rows, const double* vector, const char* file_name, const char* name,
+bool writevec(int rows, const double* vector, const char* file_name, const char* name,
               const char* title, char mode);
 
 // Writes the x ranges of kr as an XDescription matrix, one row per x
 // variable with its name, so that the file reads back onto the same design.
-void output_summary(const KrigModel* kr, const char* file_name, const char* title);
+bool output_summary(const KrigModel* kr, const char* file_name, const char* title);
 
 // destination "screen" or "s": shows the matrix on the output stream (at most
-// 21 rows); otherwise writemat in create mode with 5 decimals.
-void output_matrix(int rows, int cols, double* const* matrix, const char* destination,
+// 21 rows; true); otherwise writemat in create mode with 5 decimals.
+bool output_matrix(int rows, int cols, double* const* matrix, const char* destination,
                    const StringSlot* names, const char* title, int name_count = -1);
-void output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
+bool output_string_matrix(int rows, int cols, StringSlot* const* matrix, const char* destination,
                           const StringSlot* names, const char* title, int name_count = -1);
 
 #endif  // DORVE_DATA_MATRIX_WRITER_H_

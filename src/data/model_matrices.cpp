@@ -104,6 +104,30 @@ void clear_derived(KrigModel* kr) {
   kr->init.U = 0;
 }
 
+// After a new design: what was computed from the old one is stale. Another
+// number of x variables leaves no parameter meaningful (theta and alpha are
+// reset to 0, beta, the variance and the log-likelihood are forgotten) and
+// no range; another number of rows leaves no response and no regression
+// matrix that fits.
+void forget_stale_members(KrigModel* kr, bool rows_changed, bool cols_changed) {
+  kr->init.R = 0;
+  kr->init.U = 0;
+  if (cols_changed) {
+    // theta and alpha were reset to 0 when the storage took the new d.
+    kr->init.alpha = 0;
+    kr->init.theta = 0;
+    kr->init.beta = 0;
+    kr->init.var = 0;
+    kr->init.range = 0;
+    kr->loglik[0] = kNaMarker;
+  }
+  if (rows_changed) {
+    if (kr->init.y) kr->y_dropped = 1;
+    kr->init.y = 0;
+    kr->init.F = 0;
+  }
+}
+
 // ---- YDescription ----
 
 struct YDescSeen {
@@ -255,7 +279,8 @@ int apply_corpar_entry(KrigModel* models, int count, int p, const char* label, c
 
 }  // namespace
 
-int read_x(KrigModel* kr, const char* file_name) {
+int read_x(KrigModel* models, const KrigArray* ka, const char* file_name) {
+  KrigModel* kr = &models[0];
   FileTable<double> t;
   if (read_real_table(file_name, &t) != 0) return 10;
   const bool cols_changed = t.cols != kr->d[0];
@@ -266,22 +291,29 @@ int read_x(KrigModel* kr, const char* file_name) {
   kr->X = t.cells;
   kr->xlabels = t.names;
   resize_KrigModel_to_design(kr, t.rows, t.cols);
-  // Ranges of other variables no longer describe these ones.
-  if (cols_changed) kr->init.range = 0;
-  if (rows_changed) {
-    kr->nfixed = 1;
-    kr->init.F = 0;
-  }
+  if (rows_changed) kr->nfixed = 1;
   kr->init.X = 1;
-  kr->init.R = 0;
-  kr->init.U = 0;
+  // Every y variable shares the design: the other models take it now, so
+  // that none keeps columns or rows of the old one.
+  const int count = ka != nullptr ? y_count(ka) : 0;
+  for (int i = 1; i < count; i++) {
+    copy_KrigModel(kr, &models[i]);
+    models[i].n[0] = t.rows;
+    if (rows_changed) models[i].nfixed = 1;
+  }
+  for (int i = 0; i < (count > 1 ? count : 1); i++)
+    forget_stale_members(&models[i], rows_changed, cols_changed);
   if (kr->init.range) check_design_in_range(kr);
   return 0;
 }
 
+int read_x(KrigModel* kr, const char* file_name) { return read_x(kr, nullptr, file_name); }
+
 int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
   KrigModel* m0 = &(*models)[0];
-  if (m0->init.y) print_warning("You already have a y matrix. Old y-matrix will be overread.\n");
+  // A y dropped by a new design still counts as the one being replaced.
+  if (m0->init.y || m0->y_dropped)
+    print_warning("You already have a y matrix. Old y-matrix will be overread.\n");
   FileTable<double> t;
   if (read_real_table(file_name, &t) != 0) return 4;
   const int n = m0->n[0];
@@ -316,6 +348,7 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
     set_yname(kr, t.names[i]);
     for (int row = 0; row < t.rows; row++) kr->y[row] = t.cells[row][i];
     kr->init.y = 1;
+    kr->y_dropped = 0;
   }
   return finish(&t, 0);
 }

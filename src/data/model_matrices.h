@@ -11,7 +11,13 @@
 // 1 when the last check of X against the x ranges found a point outside.
 extern int PtsOutOfRange;
 
-// 0 ok; 10 file rejected.
+// Reads X into model 0. With ka given, the other y variables' models take
+// the new design too. Another number of rows clears every model's y; another
+// number of columns clears every model's parameters (theta and alpha reset
+// to 0), variance, log-likelihood and range. R, F and U are always cleared.
+// 0 ok; 10 file rejected (nothing changed).
+int read_x(KrigModel* models, const KrigArray* ka, const char* file_name);
+// The same for model 0 alone.
 int read_x(KrigModel* kr, const char* file_name);
 // 0 ok; 4 file rejected; 5 store not resizable; 6 rows; 7 columns; 9 names.
 int read_y(KrigModel** models, KrigArray* ka, const char* file_name);

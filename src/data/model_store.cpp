@@ -181,6 +181,7 @@ void default_KrigModel(KrigModel* kr, int n, int d, int r) {
   kr->n[0] = n;
   kr->r[0] = r;
   kr->nfixed = 1;
+  kr->y_dropped = 0;
   kr->stochratio[0] = 1.0;
   kr->loglik[0] = kNaMarker;
   set_yname(kr, "EMPTY");

@@ -62,6 +62,7 @@ struct KrigModel {
   char yname[kYNameLen];  // "EMPTY" until a matrix names it
   KrigInit init;
   int nfixed;          // 1 when a y matrix must have exactly n rows
+  int y_dropped;       // 1 when a design with other rows dropped the y read before
   double* loglik;      // [1] log-likelihood; kNaMarker when not fitted
   // Sizes the members above were allocated with (0 when cleared).
   int alloc_n;

@@ -25,17 +25,16 @@ bool requires(const KrigModel& kr, const char* k1, const char* k2 = nullptr) {
 int y_count(const KrigArray* ka) { return ka->nresp + ka->ncons; }
 
 // ---- X ----
-void read_design(KrigModel** models, KrigArray*, const char* file) { read_x(&(*models)[0], file); }
+void read_design(KrigModel** models, KrigArray* ka, const char* file) { read_x(*models, ka, file); }
 
-void output_design(KrigModel** models, KrigArray*, int mode, const char* file) {
+bool output_design(KrigModel** models, KrigArray*, int mode, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "X")) return;
-  if (mode == kShowMatrix) {
-    print_string_vector(kr.d[0], kr.xlabels, "Labels:");
-    print_real_matrix(kr.n[0], kr.d[0], kr.X, "X:", false);
-  } else {
-    writemat(kr.n[0], kr.d[0], kr.X, file, kr.xlabels, nullptr, "X Matrix", 'w', false);
-  }
+  if (!requires(kr, "X")) return true;
+  if (mode != kShowMatrix)
+    return writemat(kr.n[0], kr.d[0], kr.X, file, kr.xlabels, nullptr, "X Matrix", 'w', false);
+  print_string_vector(kr.d[0], kr.xlabels, "Labels:");
+  print_real_matrix(kr.n[0], kr.d[0], kr.X, "X:", false);
+  return true;
 }
 
 // ---- y ----
@@ -45,7 +44,7 @@ void read_responses(KrigModel** models, KrigArray* ka, const char* file) {
 }
 
 // All y variables side by side, headed by their joined names.
-void output_all_responses(const KrigModel* models, const KrigArray* ka, int mode,
+bool output_all_responses(const KrigModel* models, const KrigArray* ka, int mode,
                           const char* file) {
   const int n = models[0].n[0], count = y_count(ka);
   double** matrix = nullptr;
@@ -53,79 +52,81 @@ void output_all_responses(const KrigModel* models, const KrigArray* ka, int mode
   char header[kYHeaderSize];
   if (construct_ymat(models, ka, matrix, header, kYHeaderSize) != 0)
     fatal_error("menu_print: y labels are too long .");
+  bool written = true;
   if (mode == kShowMatrix) {
     fprintf(out_stream(), "y Label: %s\n", header);
     print_real_matrix(n, count, matrix, "y:", false);
   } else {
-    writemat(n, count, matrix, file, nullptr, header, "y Matrix", 'w', false);
+    written = writemat(n, count, matrix, file, nullptr, header, "y Matrix", 'w', false);
   }
   free_real_matrix(n, count, &matrix);
+  return written;
 }
 
-void output_responses(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+bool output_responses(KrigModel** models, KrigArray* ka, int mode, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "y", "X")) return;
-  if (ka != nullptr) {
-    output_all_responses(*models, ka, mode, file);
-  } else if (mode == kShowMatrix) {
-    fprintf(out_stream(), "y Label: %s\n", kr.yname);
-    print_real_vector(kr.n[0], kr.y, "y:");
-  } else {
-    writevec(kr.n[0], kr.y, file, kr.yname, "y Matrix", 'w');
-  }
+  if (!requires(kr, "y", "X")) return true;
+  if (ka != nullptr) return output_all_responses(*models, ka, mode, file);
+  if (mode != kShowMatrix) return writevec(kr.n[0], kr.y, file, kr.yname, "y Matrix", 'w');
+  fprintf(out_stream(), "y Label: %s\n", kr.yname);
+  print_real_vector(kr.n[0], kr.y, "y:");
+  return true;
 }
 
 // ---- R and F: computed, never read ----
 void refuse_read(KrigModel**, KrigArray*, const char*) { say("Sorry, can't read that .. \n"); }
 
-void output_correlation_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
+bool output_correlation_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "R")) return;
+  if (!requires(kr, "R")) return true;
   const int n = kr.n[0];
-  if (mode == kShowMatrix)
-    print_real_matrix(n, n, kr.R, "R:", false);
-  else
-    writemat(n, n, kr.R, file, kr.xlabels, nullptr, "Correlation Matrix", 'w', false, kr.d[0]);
+  if (mode != kShowMatrix)
+    return writemat(n, n, kr.R, file, kr.xlabels, nullptr, "Correlation Matrix", 'w', false,
+                    kr.d[0]);
+  print_real_matrix(n, n, kr.R, "R:", false);
+  return true;
 }
 
-void output_regression_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
+bool output_regression_matrix(KrigModel** models, KrigArray*, int mode, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "F")) return;
-  if (mode == kShowMatrix)
-    print_real_matrix(kr.n[0], kr.r[0], kr.F, "F:", false);
-  else
-    writemat(kr.n[0], kr.r[0], kr.F, file, nullptr, "F", "F Matrix", 'w', false);
+  if (!requires(kr, "F")) return true;
+  if (mode != kShowMatrix)
+    return writemat(kr.n[0], kr.r[0], kr.F, file, nullptr, "F", "F Matrix", 'w', false);
+  print_real_matrix(kr.n[0], kr.r[0], kr.F, "F:", false);
+  return true;
 }
 
 // ---- The text tables: RegressionModel and YDescription ----
 typedef int (*TableBuilder)(const KrigArray*, const KrigModel*, StringSlot***, StringSlot**, int*,
                             int*);
 
-void output_table(KrigModel** models, KrigArray* ka, int mode, const char* file,
+bool output_table(KrigModel** models, KrigArray* ka, int mode, const char* file,
                   TableBuilder build, const char* nothing_to_show, const char* title) {
   StringSlot** table = nullptr;
   StringSlot* names = nullptr;
   int rows = 0, cols = 0;
   if (build(ka, *models, &table, &names, &rows, &cols) != 0) {
     say(nothing_to_show);
-    return;
+    return true;
   }
+  bool written = true;
   if (mode == kShowMatrix) {
     print_string_vector(cols, names, "");
     print_string_matrix(rows, cols, table, "");
   } else {
-    write_string_matrix(rows, cols, table, file, names, nullptr, title, 'w');
+    written = write_string_matrix(rows, cols, table, file, names, nullptr, title, 'w');
   }
   free_string_matrix(rows, cols, &table);
   free_string_vector(cols, &names);
+  return written;
 }
 
 void read_regression_model(KrigModel** models, KrigArray* ka, const char* file) {
   read_regmodel(models, ka, file);
 }
 
-void output_regression_model(KrigModel** models, KrigArray* ka, int mode, const char* file) {
-  output_table(models, ka, mode, file, construct_regmat,
+bool output_regression_model(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+  return output_table(models, ka, mode, file, construct_regmat,
                "Sorry, there are no RegressionCoefficients.\n", "RegressionModel");
 }
 
@@ -133,8 +134,8 @@ void read_y_description(KrigModel** models, KrigArray* ka, const char* file) {
   read_ydescrip(models, ka, file);
 }
 
-void output_y_description(KrigModel** models, KrigArray* ka, int mode, const char* file) {
-  output_table(models, ka, mode, file, construct_ydescrip,
+bool output_y_description(KrigModel** models, KrigArray* ka, int mode, const char* file) {
+  return output_table(models, ka, mode, file, construct_ydescrip,
                "Sorry, there are no response variables.\n", "YDescription");
 }
 
@@ -144,13 +145,12 @@ void read_x_description(KrigModel** models, KrigArray* ka, const char* file) {
   read_xdescrip(*models, ka, file);
 }
 
-void output_x_description(KrigModel** models, KrigArray*, int mode, const char* file) {
+bool output_x_description(KrigModel** models, KrigArray*, int mode, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "range")) return;
-  if (mode == kShowMatrix)
-    print_real_matrix(kr.d[0], 2, kr.range, "range:", false);
-  else
-    output_summary(&kr, file, "XDescription");
+  if (!requires(kr, "range")) return true;
+  if (mode != kShowMatrix) return output_summary(&kr, file, "XDescription");
+  print_real_matrix(kr.d[0], 2, kr.range, "range:", false);
+  return true;
 }
 
 // ---- StochasticProcessModel ----
@@ -159,9 +159,9 @@ void read_correlation_parameters(KrigModel** models, KrigArray* ka, const char* 
   read_corpar(*models, ka, file);
 }
 
-void output_correlation_parameters(KrigModel** models, KrigArray* ka, int, const char* file) {
+bool output_correlation_parameters(KrigModel** models, KrigArray* ka, int, const char* file) {
   const KrigModel& kr = (*models)[0];
-  if (!requires(kr, "theta", "alpha")) return;
+  if (!requires(kr, "theta", "alpha")) return true;
   if (ka != nullptr && !ka->initialized) fatal_error("init corpar : ka is not initialized or NULL");
   const int rows = kr.d[0];
   const int cols = 2 * (ka != nullptr ? y_count(ka) : 1) + 1;
@@ -170,15 +170,18 @@ void output_correlation_parameters(KrigModel** models, KrigArray* ka, int, const
   alloc_string_matrix(rows, cols, &table);
   alloc_string_vector(cols, &names);
   construct_cormat(*models, ka, table, names);
-  output_string_matrix(rows, cols, table, file, names, "CorrelationParameters");
+  const bool written =
+      output_string_matrix(rows, cols, table, file, names, "CorrelationParameters");
   free_string_matrix(rows, cols, &table);
   free_string_vector(cols, &names);
+  return written;
 }
 
 struct MatrixRow {
   const char* const* names;
   void (*read)(KrigModel** models, KrigArray* ka, const char* file);
-  void (*output)(KrigModel** models, KrigArray* ka, int mode, const char* file);
+  // false when a file could not be written whole
+  bool (*output)(KrigModel** models, KrigArray* ka, int mode, const char* file);
 };
 
 const char* const kDesignNames[] = {"X", nullptr};
@@ -220,16 +223,19 @@ bool is_screen(const char* file) { return strcmp(file, "screen") == 0 || strcmp(
 
 }  // namespace
 
-void menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
+bool menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
                 const char* file_name) {
   if (ka == nullptr && mode == kReadMatrix) fatal_error("menu_print: Code Bug , ka==NULL");
   const MatrixRow* row = find_matrix(name);
-  if (row == nullptr)
+  if (row == nullptr) {
     report_unknown_matrix(mode, name);
-  else if (mode == kReadMatrix)
+    return true;
+  }
+  if (mode == kReadMatrix) {
     row->read(models, ka, file_name);
-  else
-    row->output(models, ka, mode, file_name);
+    return true;
+  }
+  return row->output(models, ka, mode, file_name);
 }
 
 void inout(KrigModel** models, KrigArray* ka, char** tokens, int count) {

@@ -20,7 +20,9 @@ void inout(KrigModel** models, KrigArray* ka, char** tokens, int count);
 
 // Performs one request on the named matrix. ka may be null for showing and
 // writing (the dumps of a single model); names then describe that model alone.
-void menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
+// Returns false when a file could not be written whole (the writer has said
+// so); true otherwise, whatever a reader found.
+bool menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
                 const char* file_name);
 
 // names[i] = yname of model i for every y variable.

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "interp/messages.h"
 
@@ -14,29 +17,55 @@ bool alloc_tracking_on() { return alloc_tracking; }
 
 namespace {
 
-// Two parallel arrays of `size` entries: the registered addresses and the
-// element count recorded for each. Both are resized by exactly one entry on
-// every addition and removal.
-struct RegistryList {
-  const void** address = nullptr;
-  int* count = nullptr;
-  int size = 0;
+// The registered addresses, each with the element count recorded for it, in
+// the order they were added. A removal only marks its slot dead; the dead
+// slots are squeezed out (keeping the order of the live ones) once they
+// outnumber the live ones, and before any access by position. An index from
+// address to the slot of its first live occurrence makes every lookup,
+// addition and removal cost the same whatever the number of live blocks. A
+// removed address keeps its index entry, marked kNoSlot, until the next
+// squeeze, so that a block resized in place is re-entered without a new
+// index node.
+struct RegistrySlot {
+  const void* address;
+  int count;
+  bool live;
 };
 
-RegistryList real_list;  // real vectors and real matrix rows
-RegistryList int_list;   // integer vectors
-RegistryList dlist;      // real matrix row-pointer arrays
+constexpr size_t kNoSlot = static_cast<size_t>(-1);
+
+struct RegistryList {
+  std::vector<RegistrySlot> slots;
+  std::unordered_map<const void*, size_t> first_slot;
+  int size = 0;        // live entries
+  int duplicates = 0;  // additions of an address that was already listed
+};
+
+// The lists are made on first use (storage may be allocated before main) and
+// never destroyed (storage may be released while the program exits).
+RegistryList& real_list() {  // real vectors and real matrix rows
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
+RegistryList& int_list() {  // integer vectors
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
+RegistryList& dlist() {  // real matrix row-pointer arrays
+  static RegistryList* list = new RegistryList;
+  return *list;
+}
 
 RegistryList& list_of(RegistryKind kind) {
   switch (kind) {
     case RegistryKind::kReal:
-      return real_list;
+      return real_list();
     case RegistryKind::kInt:
-      return int_list;
+      return int_list();
     case RegistryKind::kRowPointers:
       break;
   }
-  return dlist;
+  return dlist();
 }
 
 struct ListTexts {
@@ -57,66 +86,113 @@ const ListTexts kDListTexts = {"add_list dr: Failure (1)", "add_list dr: Failure
                                "add_list dr: Failure (4)", "add_list dr: Failure (5)",
                                "add_list dr: Code Bug (size_dlist ==0, add=FALSE "};
 
-void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, void* p) {
-  if (list.size == 0 && add) {
-    list.size = 1;
-    list.address = static_cast<const void**>(malloc(sizeof(const void*)));
-    if (list.address == nullptr) fatal_error(texts.failure1);
-    list.address[0] = p;
-    list.count = static_cast<int*>(malloc(sizeof(int)));
-    if (list.count == nullptr) fatal_error(texts.failure3);
-    list.count[0] = n;
-    return;
-  }
-  if (list.size == 1 && !add) {
-    free(list.address);
-    free(list.count);
-    list.address = nullptr;
-    list.count = nullptr;
-    list.size = 0;
-    return;
-  }
-  if (list.size == 0 && !add) fatal_error(texts.code_bug);
-
-  const int old_size = list.size;
-  list.size = add ? old_size + 1 : old_size - 1;
-  if (!add) {
-    // Close the gap: every entry after the removed one moves one place down.
-    bool found = false;
-    for (int i = 0; i < old_size - 1; i++) {
-      if (list.address[i] == p) found = true;
-      if (found) {
-        list.address[i] = list.address[i + 1];
-        list.count[i] = list.count[i + 1];
-      }
-    }
-  }
-  int* counts = static_cast<int*>(realloc(list.count, sizeof(int) * list.size));
-  if (counts == nullptr) fatal_error(texts.failure4);
-  list.count = counts;
-  const void** addresses =
-      static_cast<const void**>(realloc(list.address, sizeof(const void*) * list.size));
-  if (addresses == nullptr) fatal_error(texts.failure5);
-  list.address = addresses;
-  if (add) {
-    list.address[list.size - 1] = p;
-    list.count[list.size - 1] = n;
-  }
+void clear_list(RegistryList& list) {
+  std::vector<RegistrySlot>().swap(list.slots);
+  std::unordered_map<const void*, size_t>().swap(list.first_slot);
+  list.size = 0;
+  list.duplicates = 0;
 }
 
-// Position (from 0) of p in the list, or -1.
-int find_entry(const RegistryList& list, const void* p) {
-  for (int i = 0; i < list.size; i++) {
-    if (list.address[i] == p) return i;
+// Squeezes the dead slots out, keeping the order: the index follows the
+// entries that move and drops the addresses that are no longer listed.
+void compact(RegistryList& list) {
+  if (static_cast<size_t>(list.size) == list.slots.size()) return;
+  size_t kept = 0;
+  for (size_t i = 0; i < list.slots.size(); i++) {
+    const RegistrySlot slot = list.slots[i];
+    const auto it = list.first_slot.find(slot.address);
+    if (slot.live) {
+      if (it->second == i) it->second = kept;
+      list.slots[kept++] = slot;
+    } else if (it != list.first_slot.end() && it->second == kNoSlot) {
+      list.first_slot.erase(it);
+    }
   }
-  return -1;
+  list.slots.resize(kept);
+}
+
+// Slot of the first live occurrence of p, or -1.
+long find_slot(const RegistryList& list, const void* p) {
+  const auto it = list.first_slot.find(p);
+  return it == list.first_slot.end() || it->second == kNoSlot ? -1
+                                                              : static_cast<long>(it->second);
+}
+
+void append_entry(RegistryList& list, const ListTexts& texts, int n, void* p) {
+  try {
+    list.slots.push_back(RegistrySlot{p, n, true});
+    const auto added = list.first_slot.emplace(p, list.slots.size() - 1);
+    if (!added.second) {
+      if (added.first->second == kNoSlot)
+        added.first->second = list.slots.size() - 1;
+      else
+        list.duplicates++;
+    }
+  } catch (const std::bad_alloc&) {
+    fatal_error(list.size == 0 ? texts.failure1 : texts.failure5);
+  }
+  list.size++;
+}
+
+// Removes the first live occurrence of p; when p is not listed, the last
+// live entry goes (a caller removes only what a lookup has just found).
+void remove_entry(RegistryList& list, const void* p) {
+  long at = find_slot(list, p);
+  if (at < 0) {
+    at = static_cast<long>(list.slots.size()) - 1;
+    while (!list.slots[at].live) at--;
+  }
+  RegistrySlot& slot = list.slots[at];
+  slot.live = false;
+  list.size--;
+  const auto it = list.first_slot.find(slot.address);
+  if (it != list.first_slot.end() && static_cast<long>(it->second) == at) {
+    // Another live occurrence of the same address becomes the first one.
+    long next = -1;
+    if (list.duplicates > 0) {
+      for (size_t i = at + 1; i < list.slots.size(); i++) {
+        if (list.slots[i].live && list.slots[i].address == slot.address) {
+          next = static_cast<long>(i);
+          break;
+        }
+      }
+    }
+    if (next >= 0) {
+      it->second = static_cast<size_t>(next);
+      list.duplicates--;
+    } else {
+      it->second = kNoSlot;
+    }
+  } else {
+    list.duplicates--;  // a later occurrence of a listed address
+  }
+  if (list.slots.size() > 2 * static_cast<size_t>(list.size) + 16) compact(list);
+}
+
+void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, void* p) {
+  if (add) {
+    append_entry(list, texts, n, p);
+    return;
+  }
+  if (list.size == 0) fatal_error(texts.code_bug);
+  if (list.size == 1) {
+    clear_list(list);
+    return;
+  }
+  remove_entry(list, p);
 }
 
 int seek_in(const RegistryList& list, int n, const void* p) {
   if (p == nullptr) return 0;
-  const int at = find_entry(list, p);
+  const long at = find_slot(list, p);
   if (at < 0) return 0;
-  return list.count[at] == n ? 1 : 2;
+  return list.slots[at].count == n ? 1 : 2;
+}
+
+// Position (from 1) of p's entry among the live entries, in list order.
+int position_of(RegistryList& list, const void* p) {
+  compact(list);
+  return static_cast<int>(find_slot(list, p)) + 1;
 }
 
 // The fatal texts of one kind of registered storage.
@@ -195,29 +271,32 @@ void* heap_realloc(void* p, int n, size_t elem_size) {
   return realloc(p, bytes == 0 ? 1 : bytes);
 }
 
-void add_list(bool add, int n, double* p) { update_list(real_list, kRealListTexts, add, n, p); }
+void add_list(bool add, int n, double* p) {
+  update_list(real_list(), kRealListTexts, add, n, p);
+}
 
-void add_list_i(bool add, int n, int* p) { update_list(int_list, kIntListTexts, add, n, p); }
+void add_list_i(bool add, int n, int* p) { update_list(int_list(), kIntListTexts, add, n, p); }
 
-void add_list_dr(bool add, int n, double** p) { update_list(dlist, kDListTexts, add, n, p); }
+void add_list_dr(bool add, int n, double** p) { update_list(dlist(), kDListTexts, add, n, p); }
 
-int seek_list(int n, const double* p) { return seek_in(real_list, n, p); }
+int seek_list(int n, const double* p) { return seek_in(real_list(), n, p); }
 
-int seek_list_i(int n, const int* p) { return seek_in(int_list, n, p); }
+int seek_list_i(int n, const int* p) { return seek_in(int_list(), n, p); }
 
 int seek_list_dr(int n, double* const* p) {
-  const int found = seek_in(dlist, n, p);
+  const int found = seek_in(dlist(), n, p);
   if (found == 2) {
-    const int at = find_entry(dlist, p);
-    printf("dpointer: %p old n %d #elem %d\n", static_cast<const void*>(p), dlist.count[at],
-           at + 1);
+    const int position = position_of(dlist(), p);
+    printf("dpointer: %p old n %d #elem %d\n", static_cast<const void*>(p),
+           dlist().slots[position - 1].count, position);
   }
   return found;
 }
 
 void print_dlist(const char* label) {
   printf("Double Pointer List: %s \n", label);
-  for (int i = 0; i < dlist.size; i++) printf("%p %d ", dlist.address[i], dlist.count[i]);
+  for (const RegistrySlot& slot : dlist().slots)
+    if (slot.live) printf("%p %d ", slot.address, slot.count);
   printf("\n");
 }
 
@@ -325,11 +404,13 @@ double** generic_alloc_dr(int oldn, double** p, int newn) {
 int registry_size(RegistryKind kind) { return list_of(kind).size; }
 
 const void* registry_address(RegistryKind kind, int index) {
-  const RegistryList& list = list_of(kind);
-  return (index >= 0 && index < list.size) ? list.address[index] : nullptr;
+  RegistryList& list = list_of(kind);
+  compact(list);
+  return (index >= 0 && index < list.size) ? list.slots[index].address : nullptr;
 }
 
 int registry_count(RegistryKind kind, int index) {
-  const RegistryList& list = list_of(kind);
-  return (index >= 0 && index < list.size) ? list.count[index] : 0;
+  RegistryList& list = list_of(kind);
+  compact(list);
+  return (index >= 0 && index < list.size) ? list.slots[index].count : 0;
 }

@@ -97,7 +97,7 @@ TEST(Dumps, TemporaryDumpWritesAndReturns) {
   std::string printed;
   {
     CapturedOutput out;
-    temp_dump(&m.kr, "Temporary storage of response with 100 observations.");
+    EXPECT_TRUE(temp_dump(&m.kr, "Temporary storage of response with 100 observations."));
     printed = out.text();
   }
   ASSERT_EQ(chdir(cwd), 0);
@@ -109,6 +109,28 @@ TEST(Dumps, TemporaryDumpWritesAndReturns) {
                         "temp_ydescrip.mat"})
     EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
   EXPECT_NE(read_file(dir.file("temp_beta.mat")).find("11.000000"), std::string::npos);
+}
+
+TEST(Dumps, TemporaryDumpReportsAFileThatCouldNotBeWritten) {
+  TempDir dir;
+  DumpModel m(true);
+  ASSERT_EQ(symlink("/dev/full", dir.file("temp_corpar.mat").c_str()), 0);
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  bool written = true;
+  std::string printed;
+  {
+    CapturedOutput out;
+    written = temp_dump(&m.kr, "Temporary storage of response with 100 observations.");
+    printed = out.text();
+  }
+  ASSERT_EQ(chdir(cwd), 0);
+  EXPECT_FALSE(written);
+  EXPECT_NE(printed.find("ERROR: Could not write to file temp_corpar.mat: No space left on "
+                         "device. The file is incomplete.\n"),
+            std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("temp_ydescrip.mat")));
 }
 
 }  // namespace

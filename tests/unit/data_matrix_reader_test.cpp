@@ -255,6 +255,35 @@ TEST_F(DataMatrixReader, LineLengthCountsTheLineEndOnce) {
   expect_failure("--\na b\n--\n" + std::string(400, '7') + "\n", kReadLineTooLong, message);
 }
 
+TEST_F(DataMatrixReader, LinesPastTheScanLimitAreRefusedWithoutReadingOn) {
+  const std::string message = "ERROR: Input line contains too many characters.\n";
+  const std::string matrix = "--\na b\n--\n1 2\n";
+  // Ignored lines (preamble, separator rest) may reach the limit, not pass it.
+  {
+    RealRead r;
+    read(put("ok.mat", std::string(kMaxScannedLine, 'v') + "\n" + matrix), &r);
+    EXPECT_EQ(r.code, 0) << r.output;
+  }
+  expect_failure(std::string(kMaxScannedLine + 1, 'v') + "\n" + matrix, kReadLineTooLong, message);
+  expect_failure("--" + std::string(kMaxScannedLine, '-') + "\na b\n--\n1 2\n", kReadLineTooLong,
+                 message);
+  // A file without line ends is refused, the caller's storage kept and reported.
+  double** X = nullptr;
+  StringSlot* labels = nullptr;
+  alloc_real_matrix(3, 2, &X);
+  alloc_string_vector(2, &labels);
+  int rows = 0, cols = 0;
+  {
+    CapturedOutput out;
+    EXPECT_EQ(read_matrix(3, 2, &X, &rows, &cols, "/dev/zero", &labels), kReadLineTooLong);
+    EXPECT_EQ(out.text(), "Reading from /dev/zero.\n" + message);
+  }
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(cols, 2);
+  free_real_matrix(rows, cols, &X);
+  free_string_vector(cols, &labels);
+}
+
 TEST_F(DataMatrixReader, CarriageReturnLineEndsReadLikeNewlines) {
   const std::string plain =
       "Version 1.400 \nX Matrix \n\n------\n Case a b \n------\n    1 1.5 NA \n    2 3 4 \n";

@@ -432,6 +432,42 @@ TEST_F(DataMatrixWriter, RandomStringMatricesRoundTrip) {
   }
 }
 
+TEST_F(DataMatrixWriter, FailedWritesAreReportedAndNotCalledSuccess) {
+  RealTable t({{1.0, 2.0}}, {"a", "b"});
+  TextTable s(1, 2);
+  snprintf(s.m[0][0], kSlotLen, "x");
+  snprintf(s.m[0][1], kSlotLen, "y");
+  KrigModel kr;
+  memset(&kr, 0, sizeof kr);
+  clear_KrigModel(&kr);
+  default_KrigModel(&kr, 1, 2, 1);
+  kr.range[0][0] = kr.range[1][0] = 0.0;
+  kr.range[0][1] = kr.range[1][1] = 1.0;
+  snprintf(kr.xlabels[0], kSlotLen, "a");
+  snprintf(kr.xlabels[1], kSlotLen, "b");
+  const std::string failed =
+      "ERROR: Could not write to file /dev/full: No space left on device. The file is incomplete.\n";
+  for (const std::string& file : {std::string("/dev/full"), dir.file("good.mat")}) {
+    const bool full = file == "/dev/full";
+    const std::string written = "Writing to file " + file + ".\n";
+    {
+      CapturedOutput out;
+      EXPECT_EQ(writemat(1, 2, t.m, file.c_str(), t.names, nullptr, "X", 'w', false), !full);
+      EXPECT_EQ(output_matrix(1, 2, t.m, file.c_str(), t.names, "X"), !full);
+      EXPECT_EQ(write_string_matrix(1, 2, s.m, file.c_str(), s.names, nullptr, "T", 'w'), !full);
+      EXPECT_EQ(out.text(), full ? written + failed + written + failed + written + failed
+                                 : written + written + written);
+    }
+    {
+      CapturedOutput out;
+      EXPECT_EQ(writevec(1, t.m[0], file.c_str(), "v", "V", 'w'), !full);
+      EXPECT_EQ(output_summary(&kr, file.c_str(), "XDescription"), !full);
+      EXPECT_EQ(out.text(), full ? failed + failed : "");
+    }
+  }
+  free_KrigModel(&kr);
+}
+
 using DataMatrixWriterDeath = DataMatrixWriter;
 
 TEST_F(DataMatrixWriterDeath, UncreatableFilesEndTheRun) {

@@ -7,7 +7,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
@@ -329,6 +332,66 @@ TEST(AllocRegistryDeathTest, RemovingTheOnlyEntryEmptiesTheList) {
         add_list_dr(false, 1, x);
       },
       ExitedWithCode(1), fatal_text("add_list dr: Code Bug (size_dlist ==0, add=FALSE "));
+}
+
+// The list as the registry documents it: entries in the order added, a
+// removal closing the gap (or dropping the last entry when the address is
+// not listed), lookups finding the first entry of an address.
+struct ReferenceList {
+  std::vector<std::pair<const void*, int>> entries;
+  int seek(int n, const void* p) const {
+    for (const auto& e : entries)
+      if (e.first == p) return e.second == n ? 1 : 2;
+    return 0;
+  }
+  void remove(const void* p) {
+    for (size_t i = 0; i < entries.size(); i++) {
+      if (entries[i].first == p) {
+        entries.erase(entries.begin() + static_cast<long>(i));
+        return;
+      }
+    }
+    entries.pop_back();
+  }
+};
+
+TEST(AllocRegistryDeathTest, ListBehavesAsDocumentedUnderLongRandomUse) {
+  EXPECT_EXIT(
+      {
+        drain(kInt);
+        int pool[40];
+        ReferenceList ref;
+        std::mt19937 rng(7);
+        for (int step = 0; step < 60000; step++) {
+          int* p = &pool[rng() % 40];
+          const int n = static_cast<int>(rng() % 3) + 1;
+          if (ref.entries.empty() || rng() % 2 == 0) {
+            add_list_i(true, n, p);  // repeated addresses included
+            ref.entries.emplace_back(p, n);
+          } else {
+            // Mostly listed addresses, sometimes one that is not.
+            if (rng() % 8 != 0) p = static_cast<int*>(const_cast<void*>(
+                                    ref.entries[rng() % ref.entries.size()].first));
+            add_list_i(false, n, p);
+            if (ref.entries.size() == 1)
+              ref.entries.clear();
+            else
+              ref.remove(p);
+          }
+          if (ref.seek(n, p) != seek_list_i(n, p)) exit(3);
+          if (registry_size(kInt) != static_cast<int>(ref.entries.size())) exit(4);
+          if (step % 997 == 0) {
+            for (size_t i = 0; i < ref.entries.size(); i++) {
+              const int at = static_cast<int>(i);
+              if (registry_address(kInt, at) != ref.entries[i].first ||
+                  registry_count(kInt, at) != ref.entries[i].second)
+                exit(5);
+            }
+          }
+        }
+        exit(0);
+      },
+      ExitedWithCode(0), "");
 }
 
 TEST(AllocRegistryDeathTest, StorageFromBeforeSwitchOffIsReleasedPlainlyAndStaysListed) {
