@@ -1,5 +1,6 @@
 #include "data/model_matrices.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,6 +129,38 @@ void forget_stale_members(KrigModel* kr, bool rows_changed, bool cols_changed) {
   }
 }
 
+// ---- Entries that must be finite numbers ----
+
+bool is_na_text(const char* entry) { return strcmp(entry, "NA") == 0 || strcmp(entry, "na") == 0; }
+
+// The one message for an entry whose value cannot be computed with: NA where
+// the column gives NA no meaning, or a number that is not finite (inf, nan,
+// or an overflow such as 1e999). The matrix is not taken at all.
+int refuse_entry(const char* matrix, const char* label, int row, const char* entry) {
+  fprintf(out_stream(),
+          "ERROR: Entry %.29s in column %.29s, row %d of %s is missing or not finite. Matrix "
+          "ignored.\n",
+          entry, label, row + 1, matrix);
+  return kNonFiniteEntry;
+}
+
+// Checks every entry row by row with usable(label, entry); reports the first
+// one refused. 0 when all are usable.
+int check_entries(const char* matrix, const FileTable<StringSlot>& t,
+                  bool (*usable)(const char* label, const char* entry)) {
+  for (int i = 0; i < t.rows; i++)
+    for (int j = 0; j < t.cols; j++)
+      if (!usable(t.names[j], t.cells[i][j]))
+        return refuse_entry(matrix, t.names[j], i, t.cells[i][j]);
+  return 0;
+}
+
+// An entry read with atof rules that must be a finite number; text that is
+// no number at all still reads as 0, but NA is not taken for 0.
+bool is_finite_number(const char* entry) {
+  return !is_na_text(entry) && std::isfinite(atof(entry));
+}
+
 // ---- YDescription ----
 
 struct YDescSeen {
@@ -194,6 +227,18 @@ int apply_ydesc_entry(KrigModel* kr, KrigArray* ka, int i, const char* label, co
   return kYDescOk;
 }
 
+// The variances and bounds may be NA (no value, no bound) but not infinite
+// or nan. LogLikelihood is only shown and NumberObs only compared, so they
+// are left as they are read.
+bool ydesc_entry_usable(const char* label, const char* entry) {
+  if (!label_is(label, "StochasticProcessVariance", "ErrorVariance") &&
+      !label_is(label, "Min", "MIN", "min") && !label_is(label, "Max", "max", "MAX"))
+    return true;
+  double v = 0.0;
+  if (parse_real_or_na(entry, &v, kNaMarker) != 0) return true;  // reported as not numeric
+  return std::isfinite(v);
+}
+
 // The variances of a row recombine into the total variance and its share.
 void combine_variances(KrigModel* kr, double error_variance) {
   if (!(error_variance > 0.0)) return;
@@ -241,6 +286,15 @@ int find_model_by_suffix(const KrigModel* models, int count, const char* label) 
   return -1;
 }
 
+bool is_corpar_parameter(const char* label) {
+  return label_starts(label, "Theta") || label_starts(label, "theta") ||
+         label_starts(label, "alpha") || label_starts(label, "Alpha");
+}
+
+bool corpar_entry_usable(const char* label, const char* entry) {
+  return !is_corpar_parameter(label) || is_finite_number(entry);
+}
+
 enum { kCorparXNames = 2, kCorparThetaName = 10, kCorparAlphaName = 11, kCorparLabel = 12 };
 
 int apply_corpar_entry(KrigModel* models, int count, int p, const char* label, const char* entry) {
@@ -275,6 +329,25 @@ int apply_corpar_entry(KrigModel* models, int count, int p, const char* label, c
   }
   clear_derived(kr);
   return 0;
+}
+
+// ---- RegressionModel ----
+
+bool is_coefficient_label(const char* label) {
+  return label_starts(label, "Coef") || label_starts(label, "coef") || label_starts(label, "Beta");
+}
+
+// NA is how a y variable without a coefficient is written.
+bool regmodel_entry_usable(const char* label, const char* entry) {
+  return !is_coefficient_label(label) || is_na_text(entry) || std::isfinite(atof(entry));
+}
+
+// ---- XDescription ----
+
+bool is_limit_label(const char* label) { return label_is(label, "Min", "min", "Max", "max"); }
+
+bool xdesc_entry_usable(const char* label, const char* entry) {
+  return !is_limit_label(label) || is_finite_number(entry);
 }
 
 }  // namespace
@@ -361,6 +434,8 @@ int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name) {
     return finish(&t, 2);
   }
   if (t.cols <= 0) fatal_error("read_ydescrip: Code Bug newm<=0");
+  if (check_entries("YDescription", t, ydesc_entry_usable) != 0)
+    return finish(&t, kNonFiniteEntry);
   if (!ka->initialized) {
     create_y_variables(models, ka, t.rows);
     for (int i = 0; i < t.rows; i++) (*models)[i].nfixed = 0;
@@ -384,6 +459,7 @@ int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name) {
 int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name) {
   if (ka == nullptr) fatal_error("read_corpar: code bug : ka==NULL");
   KrigModel* m0 = &models[0];
+  const KrigInit before = m0->init;
   m0->init.theta = 0;
   m0->init.alpha = 0;
   m0->init.R = 0;
@@ -399,6 +475,10 @@ int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name) {
     say("ERROR: Matrix contains too few or too many columns.\n");
     return finish(&t, 1);
   }
+  if (check_entries("StochasticProcessModel", t, corpar_entry_usable) != 0) {
+    m0->init = before;
+    return finish(&t, kNonFiniteEntry);
+  }
   for (int p = 0; p < t.rows; p++) {
     for (int j = 0; j < t.cols; j++) {
       int rc = apply_corpar_entry(models, count, p, t.names[j], t.cells[p][j]);
@@ -409,6 +489,7 @@ int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name) {
 }
 
 int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name) {
+  const int had_beta = (*models)[0].init.beta;
   (*models)[0].init.beta = 0;
   FileTable<StringSlot> t;
   if (read_text_table(file_name, &t) != 0) return 4;
@@ -416,15 +497,20 @@ int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name) {
     say("ERROR: Matrix contains too many columns.\n");
     return finish(&t, 4);
   }
-  if (!ka->initialized) {
-    create_y_variables(models, ka, t.rows);
-    for (int i = 0; i < t.rows; i++) (*models)[i].nfixed = 0;
-  } else if (t.rows != y_count(ka)) {
+  if (ka->initialized && t.rows != y_count(ka)) {
     say("ERROR: Number of rows in matrix does not match with database.\n");
     return finish(&t, 7);
   }
+  if (check_entries("RegressionModel", t, regmodel_entry_usable) != 0) {
+    (*models)[0].init.beta = had_beta;
+    return finish(&t, kNonFiniteEntry);
+  }
+  if (!ka->initialized) {
+    create_y_variables(models, ka, t.rows);
+    for (int i = 0; i < t.rows; i++) (*models)[i].nfixed = 0;
+  }
   KrigModel* m = *models;
-  bool names_given = false, mismatch = false;
+  bool names_given = false, mismatch = false, coefficients_given = false;
   for (int i = 0; i < t.rows; i++) {
     for (int j = 0; j < t.cols; j++) {
       const char* label = t.names[j];
@@ -440,10 +526,14 @@ int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name) {
         } else {
           set_yname(&m[i], entry);
         }
-      } else if (label_starts(label, "Coef") || label_starts(label, "coef") ||
-                 label_starts(label, "Beta")) {
-        m[i].beta[0] = atof(entry);
-        m[i].init.beta = 1;
+      } else if (is_coefficient_label(label)) {
+        coefficients_given = true;
+        if (is_na_text(entry)) {
+          m[i].init.beta = 0;  // a y variable written without a coefficient
+        } else {
+          m[i].beta[0] = atof(entry);
+          m[i].init.beta = 1;
+        }
       }
     }
   }
@@ -452,7 +542,7 @@ int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name) {
     say("WARNING: No names for response variables given.\n");
     return finish(&t, 22);
   }
-  if (!m[0].init.beta) print_warning("Matrix did not contain a `beta` column and could not be read.\n");
+  if (!coefficients_given) print_warning("Matrix did not contain a `beta` column and could not be read.\n");
   return finish(&t, 0);
 }
 
@@ -465,6 +555,8 @@ int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name) {
     say("ERROR: Number of columns in matrix does not match number of x variables\n");
     return finish(&t, 4);
   }
+  if (check_entries("XDescription", t, xdesc_entry_usable) != 0)
+    return finish(&t, kNonFiniteEntry);
   bool has_min = false, has_max = false, names_given = false;
   for (int j = 0; j < t.cols; j++) {
     const char* label = t.names[j];

@@ -8,6 +8,11 @@
 
 #include "data/model_store.h"
 
+// Result of the description readers for an entry that must be a finite
+// number and is not (inf, nan, an overflow, or NA where NA means nothing);
+// the matrix is then not taken and the store is left as it was.
+constexpr int kNonFiniteEntry = 30;
+
 // 1 when the last check of X against the x ranges found a point outside.
 extern int PtsOutOfRange;
 
@@ -21,14 +26,17 @@ int read_x(KrigModel* models, const KrigArray* ka, const char* file_name);
 int read_x(KrigModel* kr, const char* file_name);
 // 0 ok; 4 file rejected; 5 store not resizable; 6 rows; 7 columns; 9 names.
 int read_y(KrigModel** models, KrigArray* ka, const char* file_name);
-// 0 ok; 1 entry error; 2 rows; 3 constraint value; 4 file rejected; 5 store not resizable.
+// 0 ok; 1 entry error; 2 rows; 3 constraint value; 4 file rejected; 5 store not resizable;
+// kNonFiniteEntry: a variance or bound inf or nan (NA stays allowed).
 int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name);
-// 0 ok; 1 columns; 2 x names; 4 file rejected; 5 rows; 10, 11 unknown y name; 12 unknown label.
+// 0 ok; 1 columns; 2 x names; 4 file rejected; 5 rows; 10, 11 unknown y name; 12 unknown label;
+// kNonFiniteEntry: a theta or alpha NA, inf or nan.
 int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name);
 // 0 ok; 4 file rejected or too many columns; 5 store not resizable; 7 rows;
-// 21 y names differ; 22 no names.
+// 21 y names differ; 22 no names; kNonFiniteEntry: a coefficient inf or nan. A
+// coefficient NA leaves that y variable without one (its beta flag cleared).
 int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name);
-// 0 ok; 1 x names; 4 file rejected or rows.
+// 0 ok; 1 x names; 4 file rejected or rows; kNonFiniteEntry: a Min or Max NA, inf or nan.
 int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name);
 
 #endif  // DORVE_DATA_MODEL_MATRICES_H_
