@@ -15,8 +15,19 @@ void householder_tridiag(double** a, int n, double* d, double* e);
 
 // Eigenvalues of the tridiagonal matrix (d, e) into d (e is destroyed). z holds
 // the reduction matrix on entry and the eigenvectors by column on return.
-// Fatal "Too many iterations in tqli" after 30 QL iterations on one eigenvalue.
+// An off-diagonal element is negligible when adding it to the magnitudes of its
+// two diagonal neighbours changes nothing (relative test). An eigenvalue that
+// has not converged after 30 QL iterations continues with a second test as
+// well: |e[m]| <= DBL_EPSILON times the largest absolute row sum of the
+// tridiagonal matrix (absolute test), which bounds the error by the rounding
+// of the whole decomposition. Fatal "Too many iterations in tqli" when the
+// matrix holds an infinite or undefined element and an eigenvalue reaches 30
+// iterations, or when the whole matrix has spent 30 n iterations (possible
+// only once the iteration has produced non-finite values).
 void tqli(double* d, double* e, int n, double** z);
+
+// How many eigenvalues, since the program started, needed the absolute test.
+long long tqli_fallback_eigenvalues();
 
 // d receives the eigenvalues (unsorted, in the order the QL iteration leaves
 // them) and a the eigenvectors by column: a[k][i] is component k of the

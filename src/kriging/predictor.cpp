@@ -71,7 +71,11 @@ void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
 }  // namespace
 
 double check_mse(KrigModel* kr, double mse, int p) {
-  if (mse < kMseImpossible) {
+  // The MSE is sigma2 (1 - v' A+ v). Rounding and the eigenvalues that A+
+  // takes as 0 leave it negative by up to about 1e-14 sigma2, more than 0.1
+  // for responses of large magnitude. Only a shortfall below -0.1 that is
+  // also below -0.1 sigma2 is impossible.
+  if (mse < kMseImpossible && mse < kMseImpossible * kr->sigma2[0]) {
     FILE* out = out_stream();
     fprintf(out, "Observation Number  %d\n", p + 1);
     fprintf(out, "mse : %f\n", mse);

@@ -9,7 +9,8 @@
 
 struct KrigModel;
 
-// MSE values below this end the program with an emergency dump.
+// MSE values below this, and below this times sigma2 as well, end the
+// program with an emergency dump.
 constexpr double kMseImpossible = -0.1;
 // Negative MSE values below this are set to 0 with a warning, above it silently.
 constexpr double kMseWarn = -1e-7;
@@ -32,8 +33,8 @@ void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int
 void free_krigmse_anyX(int N, int r);
 
 // The MSE to use for a negative one at point index p: 0 (with a warning below
-// -1e-7), or an emergency dump below -0.1. A value that is not a number is
-// returned unchanged.
+// -1e-7), or an emergency dump below both -0.1 and -0.1 sigma2. A value that is
+// not a number is returned unchanged.
 double check_mse(KrigModel* kr, double mse, int p);
 
 #endif  // DORVE_KRIGING_PREDICTOR_H_

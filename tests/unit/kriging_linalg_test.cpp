@@ -392,6 +392,52 @@ TEST(EigenSymmetricTest, HouseholderAndTqliComposeToTheDecomposition) {
   }
 }
 
+// Q diag(lambda) Q' with eigenvalues from 1 down to 1e-16, alternating in sign,
+// in the basis of a random orthogonal Q (Gram-Schmidt on uniform entries).
+Mat graded_matrix(int n, unsigned seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<double> unif(-1.0, 1.0);
+  Mat q(n);
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) q[i][j] = unif(gen);
+    for (int k = 0; k < i; k++) {
+      double dot = 0.0;
+      for (int j = 0; j < n; j++) dot += q[i][j] * q[k][j];
+      for (int j = 0; j < n; j++) q[i][j] -= dot * q[k][j];
+    }
+    double norm = 0.0;
+    for (int j = 0; j < n; j++) norm += q[i][j] * q[i][j];
+    for (int j = 0; j < n; j++) q[i][j] /= std::sqrt(norm);
+  }
+  Mat a(n);
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) {
+      double s = 0.0;
+      for (int k = 0; k < n; k++)
+        s += q[k][i] * (k % 2 ? -1.0 : 1.0) * std::pow(10.0, -16.0 * k / (n - 1)) * q[k][j];
+      a[i][j] = s;
+    }
+  }
+  return a;
+}
+
+TEST(EigenSymmetricTest, GradedMatricesThatDefeatTheRelativeTest) {
+  // Eigenvalues down to 1e-16 beside off-diagonals of about 1e-23: the relative
+  // deflation test never fires for some eigenvalue within 30 iterations, and
+  // the absolute test must finish it with an accurate decomposition. The second
+  // matrix is a nearly singular Gaussian correlation matrix, as a fit meets.
+  const Mat graded = graded_matrix(40, 5u);
+  const Mat correlation = correlation_matrix(100, 2, 3.0, 3u);
+  for (const Mat* a : {&graded, &correlation}) {
+    Mat v(*a);
+    std::vector<double> d(a->n);
+    const long long before = tqli_fallback_eigenvalues();
+    eigen_symmetric(v.a, a->n, d.data());
+    EXPECT_GT(tqli_fallback_eigenvalues(), before) << "order " << a->n;
+    expect_eigen_decomposition(*a, v, d.data());
+  }
+}
+
 TEST(EigenSymmetricDeathTest, NonFiniteInputRunsOutOfQlIterations) {
   Mat a = random_symmetric(4, 8u);
   a[2][1] = a[1][2] = std::numeric_limits<double>::quiet_NaN();

@@ -203,6 +203,16 @@ TEST(Predictor, NegativeMeanSquaredErrors) {
   EXPECT_TRUE(std::isnan(check_mse(&m.kr, std::nan(""), 0)));
 }
 
+TEST(Predictor, RoundingShortfallOfALargeVarianceIsSetToZero) {
+  // sigma2 (1 - v' A+ v) at a design point of a response of magnitude 1e6:
+  // rounding leaves a shortfall of 1e-15 sigma2, far below -0.1 in absolute terms.
+  TestModel m({{0.0, 0.0}}, {1.0});
+  m.kr.sigma2[0] = 6.670552912434903e15;
+  Captured out;
+  EXPECT_EQ(check_mse(&m.kr, -7.405801, 0), 0.0);
+  EXPECT_EQ(out.text(), "WARNING : MSE for obs. 1 is -7.405801.Set to zero.\n");
+}
+
 TEST(PredictorDeathTest, ImpossibleMeanSquaredErrorDumpsTheModelAndEnds) {
   TestModel m({{0.0, 0.0}, {1.0, 1.0}}, {1.0, 2.0});
   char dir[] = "/tmp/dorve_predictor_XXXXXX";
