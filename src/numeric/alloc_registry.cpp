@@ -333,3 +333,12 @@ int registry_count(RegistryKind kind, int index) {
   const RegistryList& list = list_of(kind);
   return (index >= 0 && index < list.size) ? list.count[index] : 0;
 }
+
+void reset_alloc_registry() {
+  RegistryList* const lists[] = {&real_list, &int_list, &dlist};
+  for (RegistryList* list : lists) {
+    free(list->address);
+    free(list->count);
+    *list = RegistryList();
+  }
+}
