@@ -4,14 +4,18 @@
 #   make test      build and run every test (unit and transcript) through CTest
 #   make sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make bench     build and run the benchmarks
+#   make fuzz      build the libFuzzer targets (clang) and run each for
+#                  FUZZ_SECONDS seconds (default 60): make fuzz FUZZ_SECONDS=30
 
 BUILD      := build
 SAN_BUILD  := build-sanitize
 BENCH_BUILD := build-bench
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all run test sanitize bench clean test-deps bench-deps
+.PHONY: all run test sanitize bench fuzz clean test-deps bench-deps fuzz-deps
 
 all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -40,6 +44,10 @@ bench-deps:
 	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
 	$(call need_package,libopenblas-dev,/usr/include/x86_64-linux-gnu/openblas-pthread/cblas.h)
 
+fuzz-deps:
+	$(call need_package,clang,/usr/bin/clang++)
+	$(call need_package,libclang-rt-dev,$(firstword $(wildcard /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a) /nonexistent))
+
 test: test-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
@@ -56,5 +64,13 @@ bench: bench-deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do [ -x "$$b" ] && OPENBLAS_NUM_THREADS=1 "$$b"; done
 
+# Each target runs in turn from its seed corpus in tests/fuzz/corpus; new
+# units and findings stay in $(FUZZ_BUILD).
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DDORVE_FUZZ=ON -DDORVE_TESTS=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz matrix_fuzz session_fuzz
+	bash tests/fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -44,7 +44,7 @@ void emergency_dump(KrigModel* kr, const char* message) {
   fprintf(stderr, "Emergency output of X,y,RegressionModel,StochasticProcessModeland yDescription\n");
   write_dump(kr, true);
   fprintf(stderr, "Now exiting to system ... \n ");
-  exit(1);
+  end_run_after_error(message, 1);
 }
 
 bool temp_dump(KrigModel* kr, const char*) {

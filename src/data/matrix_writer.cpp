@@ -120,7 +120,7 @@ FILE* open_for_writing(const char* file_name, char mode, const char* writer) {
   FILE* f = fopen(file_name, mode == 'a' ? "a" : "w");
   if (!f) {
     fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", writer, file_name);
-    exit(1);
+    end_run_after_error("Can't open/create file", 1);
   }
   return f;
 }

@@ -5,7 +5,21 @@
 
 #include "interp/interpreter.h"
 
+namespace {
+
+FatalErrorHandler g_fatal_handler = nullptr;
+
+}  // namespace
+
+void set_fatal_error_handler(FatalErrorHandler handler) { g_fatal_handler = handler; }
+
+void end_run_after_error(const char* message, int status) {
+  if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, status);
+  exit(status);
+}
+
 void fatal_error(const char* message) {
+  if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, 1);
   fprintf(stderr, "DORVE ERROR... \n");
   fprintf(stderr, "%s \n", message);
   fprintf(stderr, "Now exiting to system ... \n ");
@@ -13,6 +27,11 @@ void fatal_error(const char* message) {
 }
 
 void fatal_error_value(const char* message, double value, const char* label) {
+  if (g_fatal_handler != nullptr) {
+    char value_line[160];
+    snprintf(value_line, sizeof value_line, "%.60s %f", label, value);
+    g_fatal_handler(message, value_line, 2);
+  }
   fprintf(stderr, "DORVE error ... \n");
   fprintf(stderr, "%s %f \n", label, value);
   fprintf(stderr, "%s \n", message);

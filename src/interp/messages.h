@@ -4,6 +4,19 @@
 
 #include "numeric/storage.h"
 
+// Takes over a fatal error instead of ending the run: called with the message
+// (and the value line of fatal_error_value, else null) and the exit status
+// the run would have ended with; it must not return. A test harness that runs
+// many sessions in one process installs one that hands control back to it.
+using FatalErrorHandler = void (*)(const char* message, const char* value_line, int status);
+
+// Installs handler (null: the default, which ends the run).
+void set_fatal_error_handler(FatalErrorHandler handler);
+
+// Ends the run with status after an error whose message (passed on to the
+// handler) is already printed: exit(status), or the fatal-error handler.
+[[noreturn]] void end_run_after_error(const char* message, int status);
+
 // Ends the run with status 1 after "DORVE ERROR... " and the message on
 // standard error; output already written is flushed by the normal exit path.
 [[noreturn]] void fatal_error(const char* message);

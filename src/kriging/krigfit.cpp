@@ -399,3 +399,5 @@ void mle_fit(KrigModel* kr, int report) {
   free_real_vector(d, &best_theta);
   krigfit_end();
 }
+
+void reset_fit_state() { g_fit = FitState(); }

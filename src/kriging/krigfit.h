@@ -73,6 +73,9 @@ void start_values_krfit(int try_num, int m, double** P, double* Y);
 // r (krigfit_begin), and releases it again (krigfit_end). mle_fit brackets
 // its searches with them; a direct user of loglike must do the same.
 void krigfit_begin(KrigModel* kr);
+// Forgets a fit left in progress by a fatal error (its storage is not
+// released), so that a harness can start a new session in the same process.
+void reset_fit_state();
 void krigfit_end();
 
 // Counters of penalised evaluations since krigfit_begin: t4 singular or

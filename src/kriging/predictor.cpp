@@ -134,3 +134,5 @@ void free_krigmse_anyX(int N, int r) {
   free_real_vector(N + r, &s.inveig);
   s = AnyXState();
 }
+
+void reset_krigmse_anyX_state() { g_anyx = AnyXState(); }

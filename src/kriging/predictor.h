@@ -31,6 +31,9 @@ void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int
 
 // Releases the prediction state.
 void free_krigmse_anyX(int N, int r);
+// Forgets a krigmse_anyX initialisation left by a fatal error (its storage is
+// not released), so that a harness can start a new session in the same process.
+void reset_krigmse_anyX_state();
 
 // The MSE to use for a negative one at point index p: 0 (with a warning below
 // -1e-7), or an emergency dump below both -0.1 and -0.1 sigma2. A value that is

@@ -414,3 +414,12 @@ int registry_count(RegistryKind kind, int index) {
   compact(list);
   return (index >= 0 && index < list.size) ? list.slots[index].count : 0;
 }
+
+void reset_alloc_registry() {
+  RegistryList* const lists[] = {&real_list, &int_list, &dlist};
+  for (RegistryList* list : lists) {
+    free(list->address);
+    free(list->count);
+    *list = RegistryList();
+  }
+}

@@ -30,6 +30,10 @@ int seek_list(int n, const double* p);
 int seek_list_i(int n, const int* p);
 int seek_list_dr(int n, double* const* p);
 
+// Forgets every entry (the blocks they name are not released), for a harness
+// that starts a new session in the same process.
+void reset_alloc_registry();
+
 // Prints the row-pointer list on standard output.
 void print_dlist(const char* label);
 

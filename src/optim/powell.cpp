@@ -285,3 +285,8 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
   free_real_vector(n, &pt);
   return result;
 }
+
+void reset_powell_state() {
+  g_directions = DirectionSet();
+  g_line = LineContext();
+}

@@ -19,6 +19,9 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
 // The direction set as left by the last call (columns are the directions),
 // with its order in *n; null with *n = 0 before the first call.
 double** powell_direction_set(int* n);
+// Forgets the carried directions (not released), so that a harness's next
+// session starts from the unit vectors as a new run does.
+void reset_powell_state();
 
 // Minimises f along x + s*d starting from the bracket s in [0, 1]: d becomes
 // d*smin, x becomes x + d, and *fret the value there.

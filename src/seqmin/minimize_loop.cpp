@@ -421,3 +421,9 @@ void Minimize(KrigModel* models, KrigArray* ka, char**, int count, bool random_e
   if (status == kCriterionFewExplored)
     print_warning("Local Optimizer failed to make 3 successful searches");
 }
+
+void reset_minimize_state() {
+  g_quantile = QuantileGrid();
+  g_ymin = 0.0;
+  g_ymin_index = 1;
+}

@@ -46,6 +46,9 @@ bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted);
 
 // Sets g_ymin and g_ymin_index from the store.
 void calc_ymin(KrigArray* ka, KrigModel* models);
+// Back to the start-up state: no quantile grid (not released), g_ymin 0 and
+// g_ymin_index 1; for a harness that runs many sessions in one process.
+void reset_minimize_state();
 
 // Lowers g_ymin to the new response when it is smaller and feasible.
 void update_ymin(KrigArray* ka, const double* ynew);

@@ -98,3 +98,44 @@ TEST(FatalErrorsDeathTest, OutputWrittenBeforeIsFlushed) {
 }
 
 }  // namespace
+
+namespace {
+
+struct HandedOver {
+  std::string message;
+  std::string value_line;
+  int status;
+};
+
+[[noreturn]] void hand_over(const char* message, const char* value_line, int status) {
+  throw HandedOver{message, value_line ? value_line : "", status};
+}
+
+HandedOver handed_over(void (*trigger)()) {
+  set_fatal_error_handler(hand_over);
+  HandedOver got{"", "", -1};
+  try {
+    trigger();
+  } catch (const HandedOver& h) {
+    got = h;
+  }
+  set_fatal_error_handler(nullptr);
+  return got;
+}
+
+}  // namespace
+
+// Every way a fatal error ends the run reaches an installed handler with the
+// status the run would have ended with.
+TEST(FatalErrorHandler, TakesOverEveryEndOfRun) {
+  HandedOver a = handed_over([] { fatal_error("grid(): Code Bug : <=1 on grid"); });
+  EXPECT_EQ(a.message, "grid(): Code Bug : <=1 on grid");
+  EXPECT_EQ(a.status, 1);
+  HandedOver b = handed_over([] { fatal_error_value("Bad value", 2.5, "theta"); });
+  EXPECT_EQ(b.message, "Bad value");
+  EXPECT_EQ(b.value_line, "theta 2.500000");
+  EXPECT_EQ(b.status, 2);
+  HandedOver c = handed_over([] { end_run_after_error("MSE negative", 1); });
+  EXPECT_EQ(c.message, "MSE negative");
+  EXPECT_EQ(c.status, 1);
+}
