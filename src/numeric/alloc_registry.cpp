@@ -416,10 +416,6 @@ int registry_count(RegistryKind kind, int index) {
 }
 
 void reset_alloc_registry() {
-  RegistryList* const lists[] = {&real_list, &int_list, &dlist};
-  for (RegistryList* list : lists) {
-    free(list->address);
-    free(list->count);
-    *list = RegistryList();
-  }
+  RegistryList* const lists[] = {&real_list(), &int_list(), &dlist()};
+  for (RegistryList* list : lists) *list = RegistryList();
 }

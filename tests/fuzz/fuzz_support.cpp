@@ -117,23 +117,6 @@ bool is_count_option(const char* word) {
 // The largest value the slow options may take in a fuzzed session.
 constexpr double kMaxCount = 8.0;
 
-// Faults already known and being mended; inputs that reach them are skipped
-// so the fuzzer keeps looking for new ones. Drop each rule once its fault is
-// mended (the regression tests then guard it).
-//  - GridSize below 2 ends MainEffects with a "Code Bug" fatal.
-//  - RandomSeed values beyond the generator's range overflow.
-//  - A second X with another size leaves models sized for the first one.
-bool reaches_known_fault(const char* first, char** tokens, int count, int* x_reads) {
-  if (strcmp(first, "X") == 0 && count >= 2 && strcmp(tokens[1], "<") == 0 && ++*x_reads > 1)
-    return true;
-  for (int i = 1; i < count; i++) {
-    const double v = strtod(tokens[i], nullptr);
-    if (strcmp(first, "GridSize") == 0 && !(v >= 2.0)) return true;
-    if (strcmp(first, "RandomSeed") == 0 && !(v >= -30000.0 && v <= 30000.0)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 // Stands in for the C library's system(): the only caller is Minimize's
@@ -233,11 +216,9 @@ bool commands_acceptable(const std::string& commands) {
   FILE* saved_out = g_interp.out;
   g_interp.out = g_null_out;
   bool ok = true;
-  int x_reads = 0;
   while (ok && read_command_line(f, true, line)) {
     int count = 10;
     if (tokenize(line, &count, 150, rows) != 0 || count == 0) continue;
-    if (reaches_known_fault(rows[0], rows, count, &x_reads)) ok = false;
     if (!is_count_option(rows[0])) continue;
     for (int i = 1; i < count; i++)
       if (strtod(rows[i], nullptr) > kMaxCount || strtod(rows[i], nullptr) < -kMaxCount) ok = false;
