@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "numeric/alloc_registry.h"

@@ -8,8 +8,8 @@
 
 #include "data/model_store.h"
 #include "interp/command_loop.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "interp/matrix_commands.h"
-#include "interp/messages.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/tokenizer.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/tokenizer.h"
 #include "numeric/storage.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "data/matrix_reader.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/output_matrices.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "numeric/storage.h"
 

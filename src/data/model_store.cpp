@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "data/matrix_writer.h"
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 
 namespace {

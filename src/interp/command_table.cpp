@@ -5,7 +5,7 @@
 
 #include "data/model_store.h"
 #include "interp/help.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
 #include "kriging/cross_validation.h"

@@ -7,9 +7,9 @@
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "data/init_checks.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 
 namespace {
 

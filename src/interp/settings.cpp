@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "numeric/random.h"
 #include "numeric/vecutil.h"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/messages.h"
+#include "data/init_checks.h"
+#include "base/messages.h"
 #include "kriging/eigen.h"
 #include "numeric/vecutil.h"
 

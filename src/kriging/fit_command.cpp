@@ -4,8 +4,8 @@
 
 #include "data/finite_checks.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
+#include "data/init_checks.h"
+#include "base/interpreter.h"
 #include "interp/settings.h"
 #include "kriging/krigfit.h"
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"

@@ -5,8 +5,8 @@
 
 #include "data/dumps.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "kriging/correlation.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

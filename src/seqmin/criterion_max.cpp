@@ -5,8 +5,8 @@
 
 #include "data/model_matrices.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "numeric/random.h"
 #include "numeric/storage.h"

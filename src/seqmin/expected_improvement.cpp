@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "data/model_store.h"
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "kriging/normal.h"
 #include "kriging/predictor.h"

@@ -8,9 +8,9 @@
 
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "data/init_checks.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"

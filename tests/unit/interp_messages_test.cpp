@@ -4,7 +4,7 @@
 #include <string>
 
 #include "data_test_support.h"
-#include "interp/messages.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
+#include "data/init_checks.h"
+#include "base/interpreter.h"
 #include "interp/settings.h"
 #include "numeric/random.h"
 

@@ -15,7 +15,7 @@
 
 #include "data/model_store.h"
 #include "data_test_support.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 
 namespace kriging_test {
 

@@ -20,7 +20,7 @@
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "numeric/random.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "interp/settings.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "interp/init_checks.h"
+#include "data/init_checks.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "interp/settings.h"
 #include "kriging/correlation.h"
 
