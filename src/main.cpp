@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "data/model_store.h"
-#include "interp/command_loop.h"
 #include "base/interpreter.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/model_store.h"
+#include "interp/command_loop.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
 

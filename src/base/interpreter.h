@@ -1,7 +1,7 @@
 // The interpreter record: where everything the program prints goes, and
 // where commands come from.
-#ifndef DORVE_INTERP_INTERPRETER_H_
-#define DORVE_INTERP_INTERPRETER_H_
+#ifndef DORVE_BASE_INTERPRETER_H_
+#define DORVE_BASE_INTERPRETER_H_
 
 #include <cstdio>
 
@@ -21,4 +21,4 @@ inline FILE* out_stream() { return g_interp.out ? g_interp.out : stdout; }
 // The version number printed in the banner and in every matrix file written.
 constexpr double kDorveVersion = 1.4;
 
-#endif  // DORVE_INTERP_INTERPRETER_H_
+#endif  // DORVE_BASE_INTERPRETER_H_

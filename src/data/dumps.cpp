@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "interp/matrix_commands.h"
 #include "base/messages.h"
+#include "interp/matrix_commands.h"
 
 namespace {
 

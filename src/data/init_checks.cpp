@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/model_store.h"
 #include "base/interpreter.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/model_store.h"
 #include "kriging/correlation.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The checks every command makes before it touches a model.
-#ifndef DORVE_INTERP_INIT_CHECKS_H_
-#define DORVE_INTERP_INIT_CHECKS_H_
+#ifndef DORVE_DATA_INIT_CHECKS_H_
+#define DORVE_DATA_INIT_CHECKS_H_
 
 struct KrigInit;
 struct KrigModel;
@@ -26,4 +26,4 @@ bool check_responses(const KrigArray* ka);
 // flag is clear; any other key is a fatal error.
 void ensure_init(KrigModel* kr, const char* key);
 
-#endif  // DORVE_INTERP_INIT_CHECKS_H_
+#endif  // DORVE_DATA_INIT_CHECKS_H_

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/matrix_reader.h"
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "data/matrix_reader.h"
 
 namespace {
 

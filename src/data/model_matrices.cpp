@@ -5,12 +5,12 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/output_matrices.h"
-#include "base/interpreter.h"
-#include "base/messages.h"
-#include "interp/settings.h"
 #include "numeric/storage.h"
 
 int PtsOutOfRange = 0;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/matrix_writer.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/matrix_writer.h"
 
 namespace {
 

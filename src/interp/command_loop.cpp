@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/interpreter.h"
-#include "interp/line_reader.h"
 #include "base/tokenizer.h"
+#include "interp/line_reader.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/storage.h"
 

@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "data/database_listing.h"
 #include "data/model_store.h"
 #include "interp/help.h"
-#include "base/interpreter.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
 #include "kriging/cross_validation.h"

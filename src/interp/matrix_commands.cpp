@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "data/init_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "data/init_checks.h"
-#include "base/interpreter.h"
-#include "base/messages.h"
 
 namespace {
 

@@ -12,8 +12,6 @@
 #include "numeric/random.h"
 #include "numeric/vecutil.h"
 
-Settings g_settings;
-
 namespace {
 
 // Rejections and confirmations all go to the output stream.

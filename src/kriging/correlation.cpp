@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "data/model_store.h"
-#include "data/init_checks.h"
 #include "base/messages.h"
+#include "data/init_checks.h"
+#include "data/model_store.h"
 #include "kriging/eigen.h"
 #include "numeric/vecutil.h"
 

@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "data/init_checks.h"
-#include "base/interpreter.h"
-#include "base/messages.h"
-#include "interp/settings.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
-#include "data/init_checks.h"
-#include "base/interpreter.h"
-#include "base/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"

@@ -2,11 +2,12 @@
 
 #include <cstdio>
 
-#include "data/finite_checks.h"
-#include "data/model_store.h"
-#include "data/init_checks.h"
 #include "base/interpreter.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
+#include "data/finite_checks.h"
+#include "data/init_checks.h"
+#include "data/model_store.h"
 #include "kriging/krigfit.h"
 
 void Fit(KrigModel* models, KrigArray* ka, char**, int count) {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "data/model_store.h"
 #include "base/interpreter.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/model_store.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/inverse.h"

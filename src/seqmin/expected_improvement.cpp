@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "data/model_store.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/model_store.h"
 #include "kriging/normal.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"

@@ -5,15 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/dumps.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_reader.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "data/init_checks.h"
-#include "base/interpreter.h"
-#include "base/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/krigfit.h"
 #include "kriging/predictor.h"

@@ -6,12 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/matrix_writer.h"
-#include "data/model_store.h"
-#include "data/init_checks.h"
 #include "base/interpreter.h"
 #include "base/messages.h"
-#include "interp/settings.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
+#include "data/init_checks.h"
+#include "data/matrix_writer.h"
+#include "data/model_store.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

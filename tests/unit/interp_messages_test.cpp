@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "data_test_support.h"
 #include "base/messages.h"
+#include "data_test_support.h"
 
 namespace {
 
