@@ -22,8 +22,4 @@ bool check_initialized(const KrigInit& init, const char* k1, const char* k2, con
 // True when there is at least one response variable; otherwise says so.
 bool check_responses(const KrigArray* ka);
 
-// Computes the model's "R", "F" or "U" (augmented decomposition) when its
-// flag is clear; any other key is a fatal error.
-void ensure_init(KrigModel* kr, const char* key);
-
 #endif  // DORVE_DATA_INIT_CHECKS_H_

@@ -1,6 +1,7 @@
 #include "kriging/correlation.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "base/messages.h"
 #include "data/init_checks.h"
@@ -91,4 +92,16 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
 void krCalc_augmR(KrigModel* kr) {
   calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->augR, kr->eigval, kr->inveig);
   kr->init.U = 1;
+}
+
+void ensure_init(KrigModel* kr, const char* key) {
+  if (check_initialized(kr->init, key, nullptr, nullptr, nullptr, nullptr, false)) return;
+  if (strcmp(key, "R") == 0)
+    krCalcR(kr);
+  else if (strcmp(key, "F") == 0)
+    krCalcF(kr);
+  else if (strcmp(key, "U") == 0)
+    krCalc_augmR(kr);
+  else
+    fatal_error("ensure_init: This option is not recognized");
 }

@@ -31,4 +31,8 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
                 double* inveig);
 void krCalc_augmR(KrigModel* kr);
 
+// Computes the model's "R", "F" or "U" (augmented decomposition) when its
+// flag is clear; any other key is a fatal error.
+void ensure_init(KrigModel* kr, const char* key);
+
 #endif  // DORVE_KRIGING_CORRELATION_H_

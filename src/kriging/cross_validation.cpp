@@ -13,10 +13,10 @@
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
+#include "kriging/normal.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
-#include "seqmin/expected_improvement.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "data/init_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
+#include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
