@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "base/messages.h"
-#include "interp/matrix_commands.h"
+#include "data/named_matrices.h"
 
 namespace {
 

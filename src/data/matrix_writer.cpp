@@ -245,10 +245,6 @@ void write_body(FILE* f, int rows, int cols, const Entries& e, const StringSlot*
   free_column_names(&written);
 }
 
-bool is_screen(const char* destination) {
-  return strcmp(destination, "screen") == 0 || strcmp(destination, "s") == 0;
-}
-
 bool fits_screen(int rows) {
   if (rows <= kMaxScreenRows) return true;
   fprintf(out_stream(), "Sorry, Matrix is to big to be displayed on screen\n");

@@ -289,6 +289,8 @@ void adjust_KrigArray(KrigArray* ka) {
 
 int ky_count(const KrigArray* ka) { return ka->initialized ? ka->nresp + ka->ncons : 0; }
 
+int y_count_unchecked(const KrigArray* ka) { return ka->nresp + ka->ncons; }
+
 int model_count(const KrigArray* ka) {
   const int count = ky_count(ka);
   return count > 0 ? count : 1;

@@ -6,6 +6,9 @@
 
 struct KrigModel;
 
+// True when word is the name of an option that `Name = value` sets.
+bool is_setting_word(const char* word);
+
 // Validates and stores one `Name = value` line.
 void equal_init(KrigModel* models, char** tokens, int count);
 

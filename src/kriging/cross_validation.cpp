@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kCvColumns = 3;
 
-void say(const char* text) { fputs(text, out_stream()); }
-
 bool is_cross_validate_line(int count, char** tokens) {
   if (strcmp(tokens[0], "CrossValidate") != 0) return false;
   if (count == 3) return strcmp(tokens[1], ">") == 0;

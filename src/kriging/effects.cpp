@@ -22,8 +22,6 @@ namespace {
 const char* const kMainHeader = "    Term     Value       Effect       StandardError";
 const char* const kJointHeader = "    Term1 Term2  Value1       Value2     Effect  StandardError";
 
-bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
-
 // The model has what effects need; reports what is missing.
 bool parameters_ready(const KrigModel* kr) {
   if (!check_initialized(kr->init, "X", "y", "alpha", "theta", "beta", true)) return false;

@@ -24,8 +24,6 @@ struct PredictFiles {
   const char* output = nullptr;
 };
 
-bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
-
 void print_usage() { printf("Usage: Predict {<input_filename} {>output_filename}\n"); }
 
 void use_default_input(PredictFiles* f) {

@@ -61,7 +61,7 @@ void report_stage_point(const double* x, int d, double best, int N) {
 }
 
 void write_stage_design(const KrigModel* kr, int N, int d, double** S, const char* file) {
-  if (strcmp(file, "screen") == 0 || strcmp(file, "s") == 0) {
+  if (is_screen(file)) {
     print_string_vector(d, kr->xlabels, "Labels:");
     print_real_matrix(N, d, S, "anyX", false);
     return;
