@@ -66,6 +66,10 @@ void krCalcF(KrigModel* kr) {
   kr->init.F = 1;
 }
 
+bool is_singular_eigenvalue(double eig) {
+  return !(eig > kSingularEigenvalue || eig < -kSingularEigenvalue || std::isnan(eig));
+}
+
 void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
                 double* inveig) {
   if (r > 1) fatal_error("calc_augmR: r>1 not implmented yet ");
@@ -80,7 +84,7 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
   }
   eigen_symmetric(A, n + r, eig);
   for (int i = 0; i < n + r; i++) {
-    if (eig[i] > kSingularEigenvalue || eig[i] < -kSingularEigenvalue || std::isnan(eig[i])) {
+    if (!is_singular_eigenvalue(eig[i])) {
       inveig[i] = 1.0 / eig[i];
     } else {
       inveig[i] = 0.0;

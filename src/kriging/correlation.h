@@ -24,6 +24,9 @@ void calcr(const double* x, double* out, double* const* X, const double* alpha,
 void calcF(int n, int r, double** F);
 void krCalcF(KrigModel* kr);
 
+// An eigenvalue this close to zero gets reciprocal 0 and a warning.
+bool is_singular_eigenvalue(double eig);
+
 // Builds the augmented matrix in A, decomposes it in place (A then holds the
 // eigenvectors by column), fills eig and their reciprocals inveig (0 for
 // near-zero eigenvalues, each reported with a warning).

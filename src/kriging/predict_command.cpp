@@ -94,18 +94,32 @@ bool model_ready(const KrigModel* kr) {
   return parameters && responses;
 }
 
+// The model's augmented matrix is built and decomposed once, from R made
+// afresh out of the parameters as they stand (reading a YDescription may
+// change the stochastic share without touching R), and every point is
+// predicted from that decomposition.
+//
+// The listing has always shown the singular-matrix warning twice per
+// near-zero eigenvalue during Predict (the matrix used to be decomposed a
+// second time for the prediction); the second line is kept so that
+// listings stay as they were.
+void repeat_singular_warnings(const KrigModel* kr) {
+  const int m = kr->n[0] + kr->r[0];
+  for (int i = 0; i < m; i++)
+    if (is_singular_eigenvalue(kr->eigval[i]))
+      print_warning("Correlation Matrix is singular. Proceed with fingers crossed. (T1)");
+}
+
 // Predictions and standard errors of model kr at the P points into columns
 // column and column + 1 of result.
 void predict_model(KrigModel* kr, int P, double* const* points, double** result, int column) {
-  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
-  ensure_init(kr, "R");
+  krCalcR(kr);
   ensure_init(kr, "F");
   krCalc_augmR(kr);
+  repeat_singular_warnings(kr);
   double** temp = nullptr;
   alloc_real_matrix(P, 2, &temp);
-  init_krigmse_anyX(kr, kr->X, n, d, r);
-  krigmse_anyX(kr, kr->X, kr->y, n, d, P, points, temp);
-  free_krigmse_anyX(n, r);
+  krigblup(kr, P, points, temp);
   copy_matrix_offsets(P, 2, temp, 0, result, column);
   free_real_matrix(P, 2, &temp);
 }
