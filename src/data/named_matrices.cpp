@@ -256,7 +256,7 @@ bool menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
   return row->output(models, ka, mode, file_name);
 }
 
-
 void collect_ynames(const KrigArray* ka, const KrigModel* models, StringSlot* names) {
-  for (int i = 0; i < y_count_unchecked(ka); i++) snprintf(names[i], kSlotLen, "%.29s", models[i].yname);
+  for (int i = 0; i < y_count_unchecked(ka); i++)
+    snprintf(names[i], kSlotLen, "%.29s", models[i].yname);
 }

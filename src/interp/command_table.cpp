@@ -7,15 +7,10 @@
 #include "data/database_listing.h"
 #include "data/model_store.h"
 #include "data/named_matrices.h"
+#include "interp/analysis_commands.h"
 #include "interp/help.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
-#include "kriging/cross_validation.h"
-#include "kriging/effects.h"
-#include "kriging/fit_command.h"
-#include "kriging/predict_command.h"
-#include "seqmin/minimize_loop.h"
-#include "seqmin/minimize_stage.h"
 
 namespace {
 

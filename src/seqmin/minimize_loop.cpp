@@ -411,14 +411,3 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   if (quantile) release_quantile_grid();
   return status;
 }
-
-void Minimize(KrigModel* models, KrigArray* ka, char**, int count, bool random_error) {
-  if (count != 1) {
-    fprintf(out_stream(), "Unexpected Input. No tokens should follow 'Minimize'\n");
-    return;
-  }
-  const int status = minimize_sequential(models, ka, random_error);
-  if (status == kCriterionNoneFound) print_warning("Couldn't find Expected Improvement > 0.0");
-  if (status == kCriterionFewExplored)
-    print_warning("Local Optimizer failed to make 3 successful searches");
-}

@@ -1,10 +1,7 @@
 #include "seqmin/minimize_stage.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -24,21 +21,6 @@
 namespace {
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
-
-// Most points one stage may propose. Each point costs an eigen decomposition
-// of order n plus the points before it and up to 2000 criterion searches, so
-// a stage of 10000 points is already beyond any practical run; the bound also
-// keeps the stage design's n + k rows far inside int.
-constexpr int kMaxStagePoints = 10000;
-
-// An optional sign and the leading decimal digits; 0 without them. Values
-// beyond the int range are held at its limits.
-int leading_integer(const char* text) {
-  const long v = strtol(text, nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return static_cast<int>(v);
-}
 
 // The printed criterion: the g-th root that brings a generalised criterion
 // back to the scale of the response. The probability of improvement (g = 0)
@@ -140,22 +122,4 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   free_real_matrix(rows, d, &S);
   free_real_vector(rows, &ys);
   return status;
-}
-
-void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count) {
-  if (count != 4 || strcmp(tokens[2], ">") != 0) {
-    fprintf(stdout, "Usage: MinimizeStage number_points  >output_filename\n");
-    return;
-  }
-  const int n_new = leading_integer(tokens[1]);
-  if (n_new <= 0) {
-    fprintf(out_stream(), "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
-    return;
-  }
-  if (n_new > kMaxStagePoints) {
-    fprintf(out_stream(), "Sorry, command ignored. At most %d points for MinimizeStage.\n",
-            kMaxStagePoints);
-    return;
-  }
-  minimize_stage(models, ka, n_new, tokens[3]);
 }

@@ -1,7 +1,6 @@
-#include "kriging/predict_command.h"
+#include "kriging/prediction_matrix.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -18,59 +17,6 @@
 #include "numeric/vecutil.h"
 
 namespace {
-
-struct PredictFiles {
-  const char* input = nullptr;
-  const char* output = nullptr;
-};
-
-void print_usage() { printf("Usage: Predict {<input_filename} {>output_filename}\n"); }
-
-void use_default_input(PredictFiles* f) {
-  f->input = kPredictInput;
-  print_info("Default input filename is used: xpred.mat");
-}
-
-void use_default_output(PredictFiles* f) {
-  f->output = kPredictOutput;
-  print_info("Default output filename is used: ypred.mat");
-}
-
-// The file names from the token list; false (after nothing printed) when the
-// line does not have one of the accepted shapes.
-bool parse_files(char** tokens, int count, PredictFiles* f) {
-  if (count == 1) {
-    use_default_input(f);
-    use_default_output(f);
-    return true;
-  }
-  if (count == 3) {
-    if (strcmp(tokens[1], ">") == 0) {
-      use_default_input(f);
-      f->output = tokens[2];
-      return true;
-    }
-    if (strcmp(tokens[1], "<") == 0) {
-      f->input = tokens[2];
-      use_default_output(f);
-      return true;
-    }
-    return false;
-  }
-  if (count == 5) {
-    if (strcmp(tokens[1], ">") == 0 && strcmp(tokens[3], "<") == 0) {
-      f->output = tokens[2];
-      f->input = tokens[4];
-      return true;
-    }
-    if (strcmp(tokens[1], "<") == 0 && strcmp(tokens[3], ">") == 0) {
-      f->input = tokens[2];
-      f->output = tokens[4];
-      return true;
-    }
-  }
-  return false;
-}
 
 // A model predicts when its data and all its parameters are there. A
 // variance still holding the missing-value marker (read as NA) counts as
@@ -135,18 +81,8 @@ void name_column(StringSlot* slot, const char* prefix, const char* yname) {
 
 }  // namespace
 
-void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const char* output) {
   FILE* out = out_stream();
-  PredictFiles files;
-  if (!parse_files(tokens, count, &files)) {
-    print_usage();
-    return;
-  }
-  if (is_screen(files.input)) {
-    fprintf(out, "Sorry, cannot input from the screen\n");
-    print_usage();
-    return;
-  }
   const int ycount = ky_count(ka);
   if (ycount == 0) {
     printf("Sorry, no response variables.\n");
@@ -158,11 +94,11 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   double** points = nullptr;
   StringSlot* point_names = nullptr;
   int P = 0, cols = 0;
-  const int rc = read_matrix(0, 0, &points, &P, &cols, files.input, &point_names);
+  const int rc = read_matrix(0, 0, &points, &P, &cols, input, &point_names);
   if (rc == 0 && cols != models[0].d[0])
     fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
   if (rc != 0 || cols != models[0].d[0] ||
-      !matrix_is_usable(files.input, P, cols, points, point_names)) {
+      !matrix_is_usable(input, P, cols, points, point_names)) {
     if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
     if (cols > 0) free_string_vector(cols, &point_names);
     return;
@@ -184,7 +120,7 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
       for (int p = 0; p < P; p++) result[p][2 * i] = result[p][2 * i + 1] = kNaMarker;
     }
   }
-  output_matrix(P, width, result, files.output, names, "PredictionMatrix");
+  output_matrix(P, width, result, output, names, "PredictionMatrix");
 
   free_real_matrix(P, width, &result);
   free_string_vector(width, &names);

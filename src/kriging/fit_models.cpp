@@ -1,4 +1,4 @@
-#include "kriging/fit_command.h"
+#include "kriging/fit_models.h"
 
 #include <cstdio>
 
@@ -10,12 +10,8 @@
 #include "data/model_store.h"
 #include "kriging/krigfit.h"
 
-void Fit(KrigModel* models, KrigArray* ka, char**, int count) {
+void fit_all_models(KrigModel* models, KrigArray* ka) {
   FILE* out = out_stream();
-  if (count != 1) {
-    fprintf(out, "Unexpected Input. No tokens should follow 'Fit' (other than comments).\n");
-    return;
-  }
   if (!check_initialized(models[0].init, "X", "y", nullptr, nullptr, nullptr, true)) return;
   if (!designs_are_usable(models, ka)) return;
   print_database(models, ka);
