@@ -8,8 +8,8 @@
 #include <cmath>
 #include <random>
 
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/krigfit.h"

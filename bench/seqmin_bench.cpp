@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "base/interpreter.h"
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"

@@ -1,24 +1,33 @@
 // DORVE: kriging surrogates and sequential minimisation of expensive
 // computer experiments, driven by a line-oriented command language.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/model_store.h"
 #include "interp/command_loop.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
 
 namespace {
 
 // A fault, a floating-point exception or a termination request ends the run
-// through the normal exit path, so that output already written is flushed.
-void on_signal(int signal_number) { exit(signal_number); }
+// with the signal number as its status. Only _exit may be called here: the
+// stdio functions are not safe in a signal handler. Nothing is left to flush:
+// the output streams are unbuffered (see unbuffer_output), so everything the
+// program wrote before the signal is already in its file.
+void on_signal(int signal_number) { _exit(signal_number); }
+
+// Every fprintf reaches the file at once. The output is a listing of modest
+// size, so the extra writes cost little, and a run ended by a signal keeps
+// all it printed. Must precede the first output on the stream.
+void unbuffer_output(FILE* f) { setvbuf(f, nullptr, _IONBF, 0); }
 
 void install_signal_handlers() {
   signal(SIGSEGV, on_signal);
@@ -55,6 +64,7 @@ void open_streams(int argc, char** argv) {
   if (argc == 3) {
     FILE* out = fopen(argv[2], "w");
     if (out == nullptr) fatal_error("Sorry, can't write to outputfile.");
+    unbuffer_output(out);
     g_interp.out = out;
   }
   fprintf(g_interp.out, "Reading commands from '%s'.\n", argv[1]);
@@ -69,6 +79,7 @@ void print_banner() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  unbuffer_output(stdout);
   install_signal_handlers();
   set_alloc_tracking(true);
   set_random_seeds(10, 20, 1000);

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "interp/matrix_commands.h"
-#include "interp/messages.h"
+#include "base/messages.h"
+#include "data/named_matrices.h"
 
 namespace {
 

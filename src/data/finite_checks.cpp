@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/tokenizer.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/tokenizer.h"
 #include "numeric/storage.h"
 
 namespace {

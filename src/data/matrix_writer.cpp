@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "data/matrix_reader.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
 
 namespace {
 
@@ -243,10 +243,6 @@ void write_body(FILE* f, int rows, int cols, const Entries& e, const StringSlot*
   free_int_vector(cols, &chunk_end);
   free_int_vector(cols, &entry_len);
   free_column_names(&written);
-}
-
-bool is_screen(const char* destination) {
-  return strcmp(destination, "screen") == 0 || strcmp(destination, "s") == 0;
 }
 
 bool fits_screen(int rows) {

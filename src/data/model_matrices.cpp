@@ -6,19 +6,17 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/output_matrices.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "numeric/storage.h"
 
 int PtsOutOfRange = 0;
 
 namespace {
-
-void say(const char* text) { fputs(text, out_stream()); }
 
 // A matrix just read from a file, with its column names; released by the
 // reader that asked for it.
@@ -77,8 +75,6 @@ bool label_starts(const char* label, const char* prefix) {
 }
 
 void set_yname(KrigModel* kr, const char* name) { snprintf(kr->yname, kYNameLen, "%.29s", name); }
-
-int y_count(const KrigArray* ka) { return ka->nresp + ka->ncons; }
 
 // Sets PtsOutOfRange from the check of model 0's design against its ranges.
 void check_design_in_range(const KrigModel* kr) {
@@ -368,7 +364,7 @@ int read_x(KrigModel* models, const KrigArray* ka, const char* file_name) {
   kr->init.X = 1;
   // Every y variable shares the design: the other models take it now, so
   // that none keeps columns or rows of the old one.
-  const int count = ka != nullptr ? y_count(ka) : 0;
+  const int count = ka != nullptr ? y_count_unchecked(ka) : 0;
   for (int i = 1; i < count; i++) {
     copy_KrigModel(kr, &models[i]);
     models[i].n[0] = t.rows;
@@ -396,7 +392,7 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
   }
   const bool was_initialized = ka->initialized != 0;
   if (was_initialized) {
-    if (t.cols != y_count(ka)) {
+    if (t.cols != y_count_unchecked(ka)) {
       say("ERROR: Number of columns does not match with database. Matrix ignored.\n");
       return finish(&t, 7);
     }
@@ -429,7 +425,7 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
 int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name) {
   FileTable<StringSlot> t;
   if (read_text_table(file_name, &t) != 0) return 4;
-  if (ka->initialized && t.rows != y_count(ka)) {
+  if (ka->initialized && t.rows != y_count_unchecked(ka)) {
     say("ERROR: Number of rows (y variables) does not match database\n");
     return finish(&t, 2);
   }
@@ -466,7 +462,7 @@ int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name) {
   m0->init.U = 0;
   FileTable<StringSlot> t;
   if (read_text_table(file_name, &t) != 0) return 4;
-  const int count = y_count(ka);
+  const int count = y_count_unchecked(ka);
   if (t.rows != m0->d[0]) {
     say("ERROR: Matrix contains too few or too many rows.\n");
     return finish(&t, 5);
@@ -497,7 +493,7 @@ int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name) {
     say("ERROR: Matrix contains too many columns.\n");
     return finish(&t, 4);
   }
-  if (ka->initialized && t.rows != y_count(ka)) {
+  if (ka->initialized && t.rows != y_count_unchecked(ka)) {
     say("ERROR: Number of rows in matrix does not match with database.\n");
     return finish(&t, 7);
   }
@@ -583,7 +579,7 @@ int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name) {
   if (!names_given) print_warning("Assuming xdescription contains variables in same order as x matrix");
   if (m0->init.range) check_design_in_range(m0);
   if (ka->initialized && m0->init.range) {
-    for (int i = 1; i < y_count(ka); i++) {
+    for (int i = 1; i < y_count_unchecked(ka); i++) {
       if (models[i].alloc_d != d) continue;  // gets the ranges with the design at the next y read
       for (int p = 0; p < d; p++) {
         models[i].range[p][0] = m0->range[p][0];

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 
@@ -288,6 +288,8 @@ void adjust_KrigArray(KrigArray* ka) {
 }
 
 int ky_count(const KrigArray* ka) { return ka->initialized ? ka->nresp + ka->ncons : 0; }
+
+int y_count_unchecked(const KrigArray* ka) { return ka->nresp + ka->ncons; }
 
 int model_count(const KrigArray* ka) {
   const int count = ky_count(ka);

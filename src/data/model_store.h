@@ -143,6 +143,10 @@ void default_KrigArray(int old_count, KrigArray* ka, int new_count);
 void adjust_KrigArray(KrigArray* ka);
 // Number of y variables: nresp + ncons once initialised, else 0.
 int ky_count(const KrigArray* ka);
+// nresp + ncons as they stand, without asking whether ka is initialised: for
+// the readers and writers that have already checked, or that run while the
+// array is being set up.
+int y_count_unchecked(const KrigArray* ka);
 // Number of model records in the models' array: max(1, y variables).
 int model_count(const KrigArray* ka);
 

@@ -3,17 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/matrix_writer.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 
 namespace {
 
-int y_count(const KrigArray* ka) { return ka->nresp + ka->ncons; }
-
 // Rows of the per-y-variable tables: one per y variable, or just the model passed.
 int table_rows(const KrigArray* ka) {
-  return (ka != nullptr && ka->initialized) ? y_count(ka) : 1;
+  return (ka != nullptr && ka->initialized) ? y_count_unchecked(ka) : 1;
 }
 
 void put_real(StringSlot slot, double value) { snprintf(slot, kSlotLen, "%f", value); }
@@ -123,7 +121,7 @@ void build_slot_name(StringSlot slot, const char* prefix, const char* name) {
 int construct_ymat(const KrigModel* models, const KrigArray* ka, double** matrix, char* buffer,
                    int capacity) {
   if (ka == nullptr) fatal_error("Code Bug construct_ymat : ka == NULL");
-  const int count = y_count(ka);
+  const int count = y_count_unchecked(ka);
   for (int i = 0; i < models[0].n[0]; i++)
     for (int j = 0; j < count; j++) matrix[i][j] = models[j].y[i];
   buffer[0] = '\0';
@@ -137,7 +135,7 @@ int construct_ymat(const KrigModel* models, const KrigArray* ka, double** matrix
 
 void construct_cormat(const KrigModel* models, const KrigArray* ka, StringSlot** table,
                       StringSlot* names) {
-  const int count = ka != nullptr ? y_count(ka) : 1;
+  const int count = ka != nullptr ? y_count_unchecked(ka) : 1;
   const int d = models[0].d[0];
   for (int p = 0; p < d; p++) {
     put_text(table[p][0], models[0].xlabels[p]);

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
+#include "base/tokenizer.h"
 #include "interp/line_reader.h"
-#include "interp/tokenizer.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/storage.h"
 

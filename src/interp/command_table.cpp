@@ -3,17 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "data/database_listing.h"
 #include "data/model_store.h"
+#include "data/named_matrices.h"
+#include "interp/analysis_commands.h"
 #include "interp/help.h"
-#include "interp/interpreter.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
-#include "kriging/cross_validation.h"
-#include "kriging/effects.h"
-#include "kriging/fit_command.h"
-#include "kriging/predict_command.h"
-#include "seqmin/minimize_loop.h"
-#include "seqmin/minimize_stage.h"
 
 namespace {
 
@@ -78,19 +75,7 @@ const char* const kMinimizeStageNames[] = {"MinimizeStage", nullptr};
 const char* const kMainEffectsNames[] = {"MainEffects", nullptr};
 const char* const kJointEffectsNames[] = {"JointEffects", nullptr};
 const char* const kCrossValidateNames[] = {"CrossValidate", "cv", nullptr};
-const char* const kMatrixNames[] = {
-    "X",     "y",         "Y",    "beta", "RegressionModel",        "F",       "R",
-    "range", "XDescription", "xdescription", "corpar", "StochasticProcessModel", "summary",
-    "Summary", "ydescrip", "YDescription", nullptr};
-const char* const kRandomErrorNames[] = {"RandomError", nullptr};
 const char* const kSystemCommandNames[] = {"SystemCommandObjectiveFunction", nullptr};
-const char* const kSettingNames[] = {
-    "Tries",         "ObjectiveFunction",         "RandomSeed",
-    "MinimumSample", "GridSize",                  "StoppingCriterion",
-    "MleFrequency",  "MlePercentage",             "MleMaxObs",
-    "GlobalExpectedImprovement", "StoppingAbsoluteTolerance", "StoppingQuantile",
-    "MinimizationTarget", "CriterionOptimStart", "CriterionOptimTries",
-    "CriterionOptimMethod", "StoppingRelativeTolerance", nullptr};
 const char* const kDatabaseNames[] = {"database", "Database", nullptr};
 const char* const kHelpNames[] = {"Info", "i", "info", "help", "Help", "h", nullptr};
 const char* const kCheckAllocationNames[] = {"check_allocation", nullptr};
@@ -98,24 +83,24 @@ const char* const kQuitNames[] = {"Quit", "End", "quit", "end", "q", nullptr};
 
 // Searched in order; the first row that holds the token wins.
 const CommandRow kCommandTable[] = {
-    {kFitNames, run_fit},
-    {kMinimizeNames, run_minimize},
-    {kPredictNames, run_predict},
-    {kMinimizeStageNames, run_minimize_stage},
-    {kMainEffectsNames, run_main_effects},
-    {kJointEffectsNames, run_joint_effects},
-    {kCrossValidateNames, run_cross_validate},
-    {kMatrixNames, run_inout},
-    {kRandomErrorNames, run_setting},
-    {kSystemCommandNames, run_system_command_objective},
-    {kSettingNames, run_setting},
-    {kDatabaseNames, run_database},
-    {kHelpNames, run_help},
-    {kCheckAllocationNames, run_check_allocation},
-    {kQuitNames, nullptr},
+    {kFitNames, nullptr, run_fit},
+    {kMinimizeNames, nullptr, run_minimize},
+    {kPredictNames, nullptr, run_predict},
+    {kMinimizeStageNames, nullptr, run_minimize_stage},
+    {kMainEffectsNames, nullptr, run_main_effects},
+    {kJointEffectsNames, nullptr, run_joint_effects},
+    {kCrossValidateNames, nullptr, run_cross_validate},
+    {nullptr, is_matrix_command_word, run_inout},
+    {nullptr, is_setting_word, run_setting},
+    {kSystemCommandNames, nullptr, run_system_command_objective},
+    {kDatabaseNames, nullptr, run_database},
+    {kHelpNames, nullptr, run_help},
+    {kCheckAllocationNames, nullptr, run_check_allocation},
+    {kQuitNames, nullptr, nullptr},
 };
 
 bool row_has_name(const CommandRow& row, const char* token) {
+  if (row.names == nullptr) return row.accepts(token);
   for (const char* const* name = row.names; *name != nullptr; name++)
     if (strcmp(*name, token) == 0) return true;
   return false;

@@ -15,9 +15,12 @@ struct Session {
 
 typedef void (*CommandHandler)(Session& session, char** tokens, int count);
 
+// A row names its first tokens itself, or asks the code that keeps the word
+// list of a command family (the options, the named matrices).
 struct CommandRow {
-  const char* const* names;  // accepted first tokens, null-terminated
-  CommandHandler handler;    // null for the quit commands
+  const char* const* names;           // accepted first tokens, null-terminated; or null
+  bool (*accepts)(const char* word);  // when names is null
+  CommandHandler handler;             // null for the quit commands
 };
 
 // The row whose names hold first_token exactly, or null.

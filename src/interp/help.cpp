@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 
 namespace {
 

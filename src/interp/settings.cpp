@@ -7,17 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "numeric/random.h"
 #include "numeric/vecutil.h"
 
-Settings g_settings;
-
 namespace {
-
-// Rejections and confirmations all go to the output stream.
-void say(const char* text) { fputs(text, out_stream()); }
 
 // The four real options pass through single precision; range tests use that
 // value. Text without a number gives 0 as with atof; magnitudes beyond float
@@ -275,7 +270,15 @@ const OptionRow kOptions[] = {
     {"RandomError", set_random_error},
 };
 
+const OptionRow* find_option(const char* key) {
+  for (const OptionRow& row : kOptions)
+    if (strcmp(key, row.key) == 0) return &row;
+  return nullptr;
+}
+
 }  // namespace
+
+bool is_setting_word(const char* word) { return find_option(word) != nullptr; }
 
 void equal_init(KrigModel*, char** tokens, int count) {
   bool bad_shape = false;
@@ -289,11 +292,9 @@ void equal_init(KrigModel*, char** tokens, int count) {
     bad_shape = true;
   }
   if (bad_shape) return;
-  for (const OptionRow& row : kOptions) {
-    if (strcmp(tokens[0], row.key) == 0) {
-      row.set(tokens[2]);
-      return;
-    }
+  if (const OptionRow* row = find_option(tokens[0])) {
+    row->set(tokens[2]);
+    return;
   }
   fprintf(stderr, "%s\n", tokens[0]);
   fatal_error("equal_init: code bug,  missing option ");

@@ -1,10 +1,11 @@
 #include "kriging/correlation.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "base/messages.h"
+#include "data/init_checks.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/messages.h"
 #include "kriging/eigen.h"
 #include "numeric/vecutil.h"
 
@@ -65,6 +66,10 @@ void krCalcF(KrigModel* kr) {
   kr->init.F = 1;
 }
 
+bool is_singular_eigenvalue(double eig) {
+  return !(eig > kSingularEigenvalue || eig < -kSingularEigenvalue || std::isnan(eig));
+}
+
 void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
                 double* inveig) {
   if (r > 1) fatal_error("calc_augmR: r>1 not implmented yet ");
@@ -79,7 +84,7 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
   }
   eigen_symmetric(A, n + r, eig);
   for (int i = 0; i < n + r; i++) {
-    if (eig[i] > kSingularEigenvalue || eig[i] < -kSingularEigenvalue || std::isnan(eig[i])) {
+    if (!is_singular_eigenvalue(eig[i])) {
       inveig[i] = 1.0 / eig[i];
     } else {
       inveig[i] = 0.0;
@@ -91,4 +96,16 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
 void krCalc_augmR(KrigModel* kr) {
   calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->augR, kr->eigval, kr->inveig);
   kr->init.U = 1;
+}
+
+void ensure_init(KrigModel* kr, const char* key) {
+  if (check_initialized(kr->init, key, nullptr, nullptr, nullptr, nullptr, false)) return;
+  if (strcmp(key, "R") == 0)
+    krCalcR(kr);
+  else if (strcmp(key, "F") == 0)
+    krCalcF(kr);
+  else if (strcmp(key, "U") == 0)
+    krCalc_augmR(kr);
+  else
+    fatal_error("ensure_init: This option is not recognized");
 }

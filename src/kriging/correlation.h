@@ -24,11 +24,18 @@ void calcr(const double* x, double* out, double* const* X, const double* alpha,
 void calcF(int n, int r, double** F);
 void krCalcF(KrigModel* kr);
 
+// An eigenvalue this close to zero gets reciprocal 0 and a warning.
+bool is_singular_eigenvalue(double eig);
+
 // Builds the augmented matrix in A, decomposes it in place (A then holds the
 // eigenvectors by column), fills eig and their reciprocals inveig (0 for
 // near-zero eigenvalues, each reported with a warning).
 void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
                 double* inveig);
 void krCalc_augmR(KrigModel* kr);
+
+// Computes the model's "R", "F" or "U" (augmented decomposition) when its
+// flag is clear; any other key is a fatal error.
+void ensure_init(KrigModel* kr, const char* key);
 
 #endif  // DORVE_KRIGING_CORRELATION_H_

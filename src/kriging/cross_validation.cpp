@@ -3,34 +3,24 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
+#include "kriging/normal.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
-#include "seqmin/expected_improvement.h"
 
 namespace {
 
 constexpr int kCvColumns = 3;
-
-void say(const char* text) { fputs(text, out_stream()); }
-
-bool is_cross_validate_line(int count, char** tokens) {
-  if (strcmp(tokens[0], "CrossValidate") != 0) return false;
-  if (count == 3) return strcmp(tokens[1], ">") == 0;
-  if (count != 6) return false;
-  const bool files_first = strcmp(tokens[1], "<") == 0 && strcmp(tokens[4], ">") == 0;
-  const bool files_last = strcmp(tokens[1], ">") == 0 && strcmp(tokens[3], "<") == 0;
-  return files_first || files_last;
-}
 
 void release_validation_set(int N, int d, double*** Xv, double** yv) {
   if (*Xv != nullptr) free_real_matrix(N, d, Xv);
@@ -118,31 +108,19 @@ int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*
   return 0;
 }
 
-int get_anyXY(int count, char** tokens, char* out_name, int* N, const KrigModel* kr,
-              double*** Xv, double** yv) {
+int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_file,
+                       const char* out, char* out_name, int* N, double*** Xv, double** yv) {
   const int n = kr->n[0], d = kr->d[0];
   *Xv = nullptr;
   *yv = nullptr;
-  if (count == 3) {
+  copy_name(out_name, out);
+  if (x_file == nullptr) {
     *N = n;
     alloc_real_matrix(n, d, Xv);
     copy_real_matrix(n, d, kr->X, *Xv);
     alloc_real_vector(n, yv);
     copy_real_vector(n, kr->y, *yv);
-    copy_name(out_name, tokens[2]);
-  } else if (count == 6) {
-    const char *x_file, *y_file;
-    if (strcmp(tokens[1], "<") == 0) {
-      x_file = tokens[2];
-      y_file = tokens[3];
-      copy_name(out_name, tokens[5]);
-    } else if (strcmp(tokens[3], "<") == 0) {
-      x_file = tokens[4];
-      y_file = tokens[5];
-      copy_name(out_name, tokens[2]);
-    } else {
-      fatal_error("CodeBug : get_anyXY token problem inner loop");
-    }
+  } else {
     if (read_xy_files(x_file, y_file, N, d, Xv, yv) != 0) return 1;
     if (strcmp(out_name, x_file) == 0 || strcmp(out_name, y_file) == 0) {
       say("ERROR: Attempting to overwrite input file\n");
@@ -154,8 +132,6 @@ int get_anyXY(int count, char** tokens, char* out_name, int* N, const KrigModel*
       release_validation_set(*N, d, Xv, yv);
       return 1;
     }
-  } else {
-    fatal_error("get_anyXY: unrecognized option for token");
   }
   // Leaving one point out of one leaves nothing to predict from.
   if (*N < 2) {
@@ -180,16 +156,13 @@ void cross_validate_model(KrigModel* kr, double* const* Xv, const double* yv, in
   ExpectedImprovement(result, N, 0.0, ymin);
 }
 
-void CrossValidate(KrigModel* models, KrigArray* ka, char** tokens, int count) {
-  if (!is_cross_validate_line(count, tokens)) {
-    say("Usage: CrossValidate {< x_filename y_filename} > filename \n");
-    return;
-  }
+void cross_validate_all(KrigModel* models, KrigArray* ka, const char* x_file, const char* y_file,
+                        const char* out) {
   KrigModel* m0 = &models[0];
   if (!check_initialized(m0->init, "X", "y", "alpha", "theta", "beta", true)) return;
   if (!check_initialized(m0->init, "var", nullptr, nullptr, nullptr, nullptr, true)) return;
   if (!designs_are_usable(models, ka)) return;
-  const int k = ka->nresp + ka->ncons, n = m0->n[0], d = m0->d[0];
+  const int k = y_count_unchecked(ka), n = m0->n[0], d = m0->d[0];
   char out_name[kCvNameSize];
   double** result = nullptr;
   double** one = nullptr;
@@ -199,12 +172,12 @@ void CrossValidate(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   int N = 0;
   double** Xv = nullptr;
   double* yv = nullptr;
-  if (get_anyXY(count, tokens, out_name, &N, m0, &Xv, &yv) == 0) {
+  if (get_validation_set(m0, x_file, y_file, out, out_name, &N, &Xv, &yv) == 0) {
     for (int i = 0; i < k; i++) {
       KrigModel* kr = &models[i];
       fprintf(out_stream(), "CrossValidating %s ... \n", kr->yname);
       // On its own design each y variable is validated against its own responses.
-      if (count == 3) copy_real_vector(N, kr->y, yv);
+      if (x_file == nullptr) copy_real_vector(N, kr->y, yv);
       cross_validate_model(kr, Xv, yv, N, d, one, kCvColumns);
       copy_matrix_offsets(N, kCvColumns, one, 0, result, kCvColumns * i);
     }

@@ -10,19 +10,19 @@ struct KrigArray;
 // Size of the output-name buffer.
 constexpr int kCvNameSize = 150;
 
-// CrossValidate > out
-// CrossValidate < xfile yfile > out
-// CrossValidate > out < xfile yfile
-// Writes the "CrossValidationMatrix": CvPred, CvSe and CvEi per y variable.
-// A design or validation files holding NA, inf or nan are refused with a
-// message naming the variables and rows.
-void CrossValidate(KrigModel* models, KrigArray* ka, char** tokens, int count);
+// Validates every y variable on the model's own design and responses
+// (x_file null) or on the points of an x file and a one-column y file, and
+// writes the "CrossValidationMatrix" to out: CvPred, CvSe and CvEi per y
+// variable. A design or validation files holding NA, inf or nan are refused
+// with a message naming the variables and rows.
+void cross_validate_all(KrigModel* models, KrigArray* ka, const char* x_file, const char* y_file,
+                        const char* out);
 
-// Sets up the validation set and the output name from the tokens: the
-// model's own design and responses, or an x file and a y file. 0 on
-// success; 1 after reporting a failure (nothing left allocated).
-int get_anyXY(int count, char** tokens, char* out_name, int* N, const KrigModel* kr,
-              double*** Xv, double** yv);
+// Sets up the validation set (as for cross_validate_all) and copies out into
+// out_name (kCvNameSize characters). 0 on success; 1 after reporting a
+// failure (nothing left allocated).
+int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_file,
+                       const char* out, char* out_name, int* N, double*** Xv, double** yv);
 
 // Reads an x file of d columns and a one-column y file with as many rows,
 // all entries usable (no NA, inf or nan).

@@ -2,16 +2,15 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
@@ -21,8 +20,6 @@ namespace {
 
 const char* const kMainHeader = "    Term     Value       Effect       StandardError";
 const char* const kJointHeader = "    Term1 Term2  Value1       Value2     Effect  StandardError";
-
-bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
 
 // The model has what effects need; reports what is missing.
 bool parameters_ready(const KrigModel* kr) {
@@ -125,17 +122,10 @@ typedef bool (*EffectsOfModel)(KrigModel* kr, const char* name, char mode);
 // file, so a model that is not ready never leaves an old file to append to.
 void effects_of_all_models(KrigModel* models, const KrigArray* ka, const char* name,
                            EffectsOfModel effects) {
-  const int count = ka->nresp + ka->ncons > 0 ? ka->nresp + ka->ncons : 1;
+  const int count = y_count_unchecked(ka) > 0 ? y_count_unchecked(ka) : 1;
   bool written = false;
   for (int i = 0; i < count; i++)
     if (effects(&models[i], name, written ? 'a' : 'w')) written = true;
-}
-
-// The command shape shared by both commands.
-bool effects_line_ok(char** tokens, int count, const char* usage) {
-  if (count == 3 && strcmp(tokens[1], ">") == 0) return true;
-  printf("%s", usage);
-  return false;
 }
 
 }  // namespace
@@ -195,19 +185,17 @@ bool joint_effects(KrigModel* kr, const char* name, char mode) {
   return true;
 }
 
-void MainEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
-  if (!effects_line_ok(tokens, count, "Usage: MainEffects > output_filename\n")) return;
+void write_main_effects(KrigModel* models, KrigArray* ka, const char* name) {
   if (!designs_are_usable(models, ka)) return;
-  effects_of_all_models(models, ka, tokens[2], main_effects);
+  effects_of_all_models(models, ka, name, main_effects);
 }
 
-void JointEffects(KrigModel* models, KrigArray* ka, char** tokens, int count) {
-  if (!effects_line_ok(tokens, count, "Usage: JointEffects > output_filename\n")) return;
+void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name) {
   // One x variable has no pair: say so rather than write an empty table.
   if (models[0].init.X && models[0].d[0] < 2) {
     fputs("Sorry, joint effects need at least two x variables.\n", out_stream());
     return;
   }
   if (!designs_are_usable(models, ka)) return;
-  effects_of_all_models(models, ka, tokens[2], joint_effects);
+  effects_of_all_models(models, ka, name, joint_effects);
 }

@@ -7,12 +7,12 @@
 struct KrigModel;
 struct KrigArray;
 
-// MainEffects > name: every y variable's table into one file (the first
+// Every y variable's main-effects table into the file name (the first
 // replaces it, the others are appended), or on the screen. A design holding
 // NA, inf or nan is refused with a message naming the variables and rows.
-void MainEffects(KrigModel* models, KrigArray* ka, char** tokens, int count);
-// JointEffects > name: the same for every pair of x variables.
-void JointEffects(KrigModel* models, KrigArray* ka, char** tokens, int count);
+void write_main_effects(KrigModel* models, KrigArray* ka, const char* name);
+// The same for every pair of x variables; refused with one x variable.
+void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name);
 
 // The effects of one model; mode 'w' replaces the file, 'a' appends.
 // False when the model is not ready (parameters missing, or responses

@@ -18,7 +18,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "numeric/storage.h"
 
 // Let the compiler use SIMD on the row loops below. Vector lanes hold

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/inverse.h"

@@ -49,3 +49,16 @@ double normal_pdf(double x) {
   if (fabs(x) > kDensityCutoff) return 0.0;
   return exp(-x * x / 2.0) * 0.3989422804014327;
 }
+
+void ExpectedImprovement(double** M, double count, double, double y_ref) {
+  for (int i = 0; i < count; i++) {
+    const double yhat = M[i][0];
+    const double s = M[i][1];
+    double value = 0.0;
+    if (s != 0.0) {
+      const double u = (y_ref - yhat) / s;
+      value = s * (u * normal_cdf(u, 1) + normal_pdf(u));
+    }
+    M[i][2] = value;
+  }
+}

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
 #include "data/dumps.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
 #include "kriging/correlation.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 
 bool alloc_tracking = true;
 

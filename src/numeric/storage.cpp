@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "numeric/alloc_registry.h"
 
 // Real and integer storage goes through the allocation registry while it is

@@ -6,9 +6,7 @@
 #ifndef DORVE_NUMERIC_STORAGE_H_
 #define DORVE_NUMERIC_STORAGE_H_
 
-// A string slot holds a terminated text of at most 29 characters.
-constexpr int kSlotLen = 30;
-typedef char StringSlot[kSlotLen];
+#include "base/string_slot.h"
 
 void alloc_real_vector(int n, double** handle);
 void alloc_int_vector(int n, int** handle);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 
 void init_real_vec(double value, int n, double* v) {
   if (n == 0) fatal_error("init_real_vec: Vector has n==0");

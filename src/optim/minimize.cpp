@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "optim/powell.h"
 #include "optim/simplex.h"
 

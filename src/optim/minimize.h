@@ -3,9 +3,7 @@
 #ifndef DORVE_OPTIM_MINIMIZE_H_
 #define DORVE_OPTIM_MINIMIZE_H_
 
-// An objective: a function of the n values of x. Any further data it needs is
-// reached through process-wide state set up by the caller.
-typedef double (*ObjectiveFunction)(double* x, int n);
+#include "optim/objective.h"
 
 // p is a real matrix of n+1 rows and n columns, y a real vector of n+1 values.
 // "simplex": every row of p is a vertex and y[i] must hold the objective at

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "interp/messages.h"
+#include "base/messages.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 

@@ -2,7 +2,7 @@
 #ifndef DORVE_OPTIM_POWELL_H_
 #define DORVE_OPTIM_POWELL_H_
 
-#include "optim/minimize.h"
+#include "optim/objective.h"
 
 // A function of one real variable, minimised along a line.
 typedef double (*LineFunction)(double s);

@@ -2,7 +2,7 @@
 #ifndef DORVE_OPTIM_SIMPLEX_H_
 #define DORVE_OPTIM_SIMPLEX_H_
 
-#include "optim/minimize.h"
+#include "optim/objective.h"
 
 // Minimises f from the simplex p (n+1 vertices as rows of n values) with the
 // values y (n+1, y[i] = f at row i on entry). Stops when the spread of the

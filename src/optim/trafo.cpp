@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "numeric/random.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

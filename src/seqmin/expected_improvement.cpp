@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "kriging/normal.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
@@ -119,17 +119,4 @@ double ei_objective(double* t, int d) {
   }
   free_real_matrix(1, d, &x);
   return -criterion;
-}
-
-void ExpectedImprovement(double** M, double count, double, double y_ref) {
-  for (int i = 0; i < count; i++) {
-    const double yhat = M[i][0];
-    const double s = M[i][1];
-    double value = 0.0;
-    if (s != 0.0) {
-      const double u = (y_ref - yhat) / s;
-      value = s * (u * normal_cdf(u, 1) + normal_pdf(u));
-    }
-    M[i][2] = value;
-  }
 }

@@ -11,6 +11,8 @@
 #ifndef DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
 #define DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
 
+#include "kriging/normal.h"  // ExpectedImprovement
+
 struct KrigModel;
 struct KrigArray;
 
@@ -57,10 +59,5 @@ double recurse_integral(int p, double phi, double Phi, double u);
 // The criterion value for prediction yhat, standard error s, multiplier
 // s_mult and target T, without constraints: the heart of ei_objective.
 double improvement_criterion(int g, double yhat, double s, double s_mult, double target);
-
-// Classical expected improvement over y_ref for the rows i < count of M:
-// M[i][0] prediction, M[i][1] standard error, result into M[i][2]. The third
-// argument is not used.
-void ExpectedImprovement(double** M, double count, double unused, double y_ref);
 
 #endif  // DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_

@@ -5,15 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/dumps.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_reader.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/krigfit.h"
 #include "kriging/predictor.h"
@@ -409,17 +410,6 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   free_real_vector(k, &ynew);
   if (quantile) release_quantile_grid();
   return status;
-}
-
-void Minimize(KrigModel* models, KrigArray* ka, char**, int count, bool random_error) {
-  if (count != 1) {
-    fprintf(out_stream(), "Unexpected Input. No tokens should follow 'Minimize'\n");
-    return;
-  }
-  const int status = minimize_sequential(models, ka, random_error);
-  if (status == kCriterionNoneFound) print_warning("Couldn't find Expected Improvement > 0.0");
-  if (status == kCriterionFewExplored)
-    print_warning("Local Optimizer failed to make 3 successful searches");
 }
 
 void reset_minimize_state() {

@@ -26,11 +26,8 @@ extern int g_ymin_index;
 // the point cannot be modelled and was not added.
 constexpr int kMinimizeNaResponse = 4;
 
-// The Minimize command (tokens: the command word alone). random_error is the
-// RandomError setting at the time of the call.
-void Minimize(KrigModel* models, KrigArray* ka, char** tokens, int count, bool random_error);
-
-// The loop itself; returns the status of the last criterion maximisation
+// The sequential minimisation; random_error is the RandomError setting when
+// the command starts. Returns the status of the last criterion maximisation
 // (or kMinimizeNaResponse).
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error);
 

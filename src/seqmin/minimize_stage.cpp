@@ -1,17 +1,16 @@
 #include "seqmin/minimize_stage.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
+#include "data/init_checks.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
+#include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
@@ -22,21 +21,6 @@
 namespace {
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
-
-// Most points one stage may propose. Each point costs an eigen decomposition
-// of order n plus the points before it and up to 2000 criterion searches, so
-// a stage of 10000 points is already beyond any practical run; the bound also
-// keeps the stage design's n + k rows far inside int.
-constexpr int kMaxStagePoints = 10000;
-
-// An optional sign and the leading decimal digits; 0 without them. Values
-// beyond the int range are held at its limits.
-int leading_integer(const char* text) {
-  const long v = strtol(text, nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return static_cast<int>(v);
-}
 
 // The printed criterion: the g-th root that brings a generalised criterion
 // back to the scale of the response. The probability of improvement (g = 0)
@@ -59,7 +43,7 @@ void report_stage_point(const double* x, int d, double best, int N) {
 }
 
 void write_stage_design(const KrigModel* kr, int N, int d, double** S, const char* file) {
-  if (strcmp(file, "screen") == 0 || strcmp(file, "s") == 0) {
+  if (is_screen(file)) {
     print_string_vector(d, kr->xlabels, "Labels:");
     print_real_matrix(N, d, S, "anyX", false);
     return;
@@ -138,22 +122,4 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   free_real_matrix(rows, d, &S);
   free_real_vector(rows, &ys);
   return status;
-}
-
-void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count) {
-  if (count != 4 || strcmp(tokens[2], ">") != 0) {
-    fprintf(stdout, "Usage: MinimizeStage number_points  >output_filename\n");
-    return;
-  }
-  const int n_new = leading_integer(tokens[1]);
-  if (n_new <= 0) {
-    fprintf(out_stream(), "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
-    return;
-  }
-  if (n_new > kMaxStagePoints) {
-    fprintf(out_stream(), "Sorry, command ignored. At most %d points for MinimizeStage.\n",
-            kMaxStagePoints);
-    return;
-  }
-  minimize_stage(models, ka, n_new, tokens[3]);
 }

@@ -10,10 +10,14 @@
 struct KrigModel;
 struct KrigArray;
 
-// Tokens: MinimizeStage N > file ("screen" or "s" shows the design).
-void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count);
+// Most points one stage may propose. Each point costs an eigen decomposition
+// of order n plus the points before it and up to 2000 criterion searches, so
+// a stage of 10000 points is already beyond any practical run; the bound also
+// keeps the stage design's n + k rows far inside int.
+constexpr int kMaxStagePoints = 10000;
 
-// Runs the stage of n_new points; returns the status of the last criterion
+// Runs the stage of n_new points (1 to kMaxStagePoints) and writes the
+// stage design to file ("screen" or "s" shows it); returns the status of the last criterion
 // maximisation (0 when every point was found; -1 when an entry check failed).
 int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file);
 

@@ -10,9 +10,9 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "interp/line_reader.h"
-#include "interp/tokenizer.h"
+#include "base/tokenizer.h"
 
 namespace {
 

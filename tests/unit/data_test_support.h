@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "numeric/alloc_registry.h"
 
 // Points the output stream at a memory buffer for the life of the object.

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/messages.h"
 #include "data_test_support.h"
-#include "interp/messages.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/interpreter.h"
+#include "data/init_checks.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
 #include "interp/settings.h"
 #include "numeric/random.h"
 

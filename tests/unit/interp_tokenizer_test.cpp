@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "interp/interpreter.h"
-#include "interp/tokenizer.h"
+#include "base/interpreter.h"
+#include "base/tokenizer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "kriging/correlation.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/cross_validation.h"
 #include "kriging/effects.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "interp/settings.h"
+#include "base/settings.h"
 #include "kriging/eigen.h"
 #include "kriging/krigfit.h"
 #include "kriging_model_support.h"

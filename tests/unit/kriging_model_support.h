@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/interpreter.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
-#include "interp/interpreter.h"
 
 namespace kriging_test {
 

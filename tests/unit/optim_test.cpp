@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 #include "optim/minimize.h"

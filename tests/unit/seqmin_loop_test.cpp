@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "data/init_checks.h"
 #include "data/model_matrices.h"
-#include "interp/init_checks.h"
 #include "kriging/predictor.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/expected_improvement.h"

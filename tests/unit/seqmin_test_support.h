@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "base/interpreter.h"
+#include "base/settings.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
-#include "interp/interpreter.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "numeric/random.h"
 #include "seqmin/expected_improvement.h"

@@ -1,6 +1,6 @@
 // The checks every command makes before it touches a model.
-#ifndef DORVE_INTERP_INIT_CHECKS_H_
-#define DORVE_INTERP_INIT_CHECKS_H_
+#ifndef DORVE_DATA_INIT_CHECKS_H_
+#define DORVE_DATA_INIT_CHECKS_H_
 
 struct KrigInit;
 struct KrigModel;
@@ -22,8 +22,4 @@ bool check_initialized(const KrigInit& init, const char* k1, const char* k2, con
 // True when there is at least one response variable; otherwise says so.
 bool check_responses(const KrigArray* ka);
 
-// Computes the model's "R", "F" or "U" (augmented decomposition) when its
-// flag is clear; any other key is a fatal error.
-void ensure_init(KrigModel* kr, const char* key);
-
-#endif  // DORVE_INTERP_INIT_CHECKS_H_
+#endif  // DORVE_DATA_INIT_CHECKS_H_

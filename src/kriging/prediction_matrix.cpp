@@ -1,77 +1,22 @@
-#include "kriging/predict_command.h"
+#include "kriging/prediction_matrix.h"
 
 #include <cstdio>
-#include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 
 namespace {
-
-struct PredictFiles {
-  const char* input = nullptr;
-  const char* output = nullptr;
-};
-
-bool is_screen(const char* name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
-
-void print_usage() { printf("Usage: Predict {<input_filename} {>output_filename}\n"); }
-
-void use_default_input(PredictFiles* f) {
-  f->input = kPredictInput;
-  print_info("Default input filename is used: xpred.mat");
-}
-
-void use_default_output(PredictFiles* f) {
-  f->output = kPredictOutput;
-  print_info("Default output filename is used: ypred.mat");
-}
-
-// The file names from the token list; false (after nothing printed) when the
-// line does not have one of the accepted shapes.
-bool parse_files(char** tokens, int count, PredictFiles* f) {
-  if (count == 1) {
-    use_default_input(f);
-    use_default_output(f);
-    return true;
-  }
-  if (count == 3) {
-    if (strcmp(tokens[1], ">") == 0) {
-      use_default_input(f);
-      f->output = tokens[2];
-      return true;
-    }
-    if (strcmp(tokens[1], "<") == 0) {
-      f->input = tokens[2];
-      use_default_output(f);
-      return true;
-    }
-    return false;
-  }
-  if (count == 5) {
-    if (strcmp(tokens[1], ">") == 0 && strcmp(tokens[3], "<") == 0) {
-      f->output = tokens[2];
-      f->input = tokens[4];
-      return true;
-    }
-    if (strcmp(tokens[1], "<") == 0 && strcmp(tokens[3], ">") == 0) {
-      f->input = tokens[2];
-      f->output = tokens[4];
-      return true;
-    }
-  }
-  return false;
-}
 
 // A model predicts when its data and all its parameters are there. A
 // variance still holding the missing-value marker (read as NA) counts as
@@ -95,18 +40,32 @@ bool model_ready(const KrigModel* kr) {
   return parameters && responses;
 }
 
+// The model's augmented matrix is built and decomposed once, from R made
+// afresh out of the parameters as they stand (reading a YDescription may
+// change the stochastic share without touching R), and every point is
+// predicted from that decomposition.
+//
+// The listing has always shown the singular-matrix warning twice per
+// near-zero eigenvalue during Predict (the matrix used to be decomposed a
+// second time for the prediction); the second line is kept so that
+// listings stay as they were.
+void repeat_singular_warnings(const KrigModel* kr) {
+  const int m = kr->n[0] + kr->r[0];
+  for (int i = 0; i < m; i++)
+    if (is_singular_eigenvalue(kr->eigval[i]))
+      print_warning("Correlation Matrix is singular. Proceed with fingers crossed. (T1)");
+}
+
 // Predictions and standard errors of model kr at the P points into columns
 // column and column + 1 of result.
 void predict_model(KrigModel* kr, int P, double* const* points, double** result, int column) {
-  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
-  ensure_init(kr, "R");
+  krCalcR(kr);
   ensure_init(kr, "F");
   krCalc_augmR(kr);
+  repeat_singular_warnings(kr);
   double** temp = nullptr;
   alloc_real_matrix(P, 2, &temp);
-  init_krigmse_anyX(kr, kr->X, n, d, r);
-  krigmse_anyX(kr, kr->X, kr->y, n, d, P, points, temp);
-  free_krigmse_anyX(n, r);
+  krigblup(kr, P, points, temp);
   copy_matrix_offsets(P, 2, temp, 0, result, column);
   free_real_matrix(P, 2, &temp);
 }
@@ -122,18 +81,8 @@ void name_column(StringSlot* slot, const char* prefix, const char* yname) {
 
 }  // namespace
 
-void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
+void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const char* output) {
   FILE* out = out_stream();
-  PredictFiles files;
-  if (!parse_files(tokens, count, &files)) {
-    print_usage();
-    return;
-  }
-  if (is_screen(files.input)) {
-    fprintf(out, "Sorry, cannot input from the screen\n");
-    print_usage();
-    return;
-  }
   const int ycount = ky_count(ka);
   if (ycount == 0) {
     printf("Sorry, no response variables.\n");
@@ -145,11 +94,11 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   double** points = nullptr;
   StringSlot* point_names = nullptr;
   int P = 0, cols = 0;
-  const int rc = read_matrix(0, 0, &points, &P, &cols, files.input, &point_names);
+  const int rc = read_matrix(0, 0, &points, &P, &cols, input, &point_names);
   if (rc == 0 && cols != models[0].d[0])
     fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
   if (rc != 0 || cols != models[0].d[0] ||
-      !matrix_is_usable(files.input, P, cols, points, point_names)) {
+      !matrix_is_usable(input, P, cols, points, point_names)) {
     if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
     if (cols > 0) free_string_vector(cols, &point_names);
     return;
@@ -171,7 +120,7 @@ void Predict(KrigModel* models, KrigArray* ka, char** tokens, int count) {
       for (int p = 0; p < P; p++) result[p][2 * i] = result[p][2 * i + 1] = kNaMarker;
     }
   }
-  output_matrix(P, width, result, files.output, names, "PredictionMatrix");
+  output_matrix(P, width, result, output, names, "PredictionMatrix");
 
   free_real_matrix(P, width, &result);
   free_string_vector(width, &names);

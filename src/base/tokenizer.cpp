@@ -1,9 +1,9 @@
-#include "interp/tokenizer.h"
+#include "base/tokenizer.h"
 
 #include <cstdio>
 
-#include "interp/interpreter.h"
-#include "interp/messages.h"
+#include "base/interpreter.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Fatal errors, one-line notices and the vector and matrix printers.
-#ifndef DORVE_INTERP_MESSAGES_H_
-#define DORVE_INTERP_MESSAGES_H_
+#ifndef DORVE_BASE_MESSAGES_H_
+#define DORVE_BASE_MESSAGES_H_
 
-#include "numeric/storage.h"
+#include "base/string_slot.h"
 
 // Takes over a fatal error instead of ending the run: called with the message
 // (and the value line of fatal_error_value, else null) and the exit status
@@ -33,4 +33,4 @@ void print_real_vector(int n, const double* v, const char* label);
 void print_real_matrix(int rows, int cols, double* const* m, const char* label, bool precise);
 void print_string_matrix(int rows, int cols, StringSlot* const* m, const char* label);
 
-#endif  // DORVE_INTERP_MESSAGES_H_
+#endif  // DORVE_BASE_MESSAGES_H_

@@ -1,13 +1,12 @@
-#include "interp/init_checks.h"
+#include "data/init_checks.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/messages.h"
-#include "interp/settings.h"
-#include "kriging/correlation.h"
 
 namespace {
 
@@ -61,16 +60,4 @@ bool check_responses(const KrigArray* ka) {
   if (ka->nresp > 0) return true;
   fprintf(out_stream(), "Sorry, there are no response variables.\n");
   return false;
-}
-
-void ensure_init(KrigModel* kr, const char* key) {
-  if (check_initialized(kr->init, key, nullptr, nullptr, nullptr, nullptr, false)) return;
-  if (strcmp(key, "R") == 0)
-    krCalcR(kr);
-  else if (strcmp(key, "F") == 0)
-    krCalcF(kr);
-  else if (strcmp(key, "U") == 0)
-    krCalc_augmR(kr);
-  else
-    fatal_error("ensure_init: This option is not recognized");
 }

@@ -1,9 +1,9 @@
-#include "interp/messages.h"
+#include "base/messages.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "interp/interpreter.h"
+#include "base/interpreter.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Splits one command line into tokens.
-#ifndef DORVE_INTERP_TOKENIZER_H_
-#define DORVE_INTERP_TOKENIZER_H_
+#ifndef DORVE_BASE_TOKENIZER_H_
+#define DORVE_BASE_TOKENIZER_H_
 
 // Blanks and tabs separate words; '<', '>' and '=' are tokens of their own;
 // '#' and newline end the line. On entry *count holds the capacity of tokens
@@ -10,4 +10,4 @@
 // reaches width - 1 characters is a fatal error.
 int tokenize(const char* line, int* count, int width, char** tokens);
 
-#endif  // DORVE_INTERP_TOKENIZER_H_
+#endif  // DORVE_BASE_TOKENIZER_H_

@@ -1,11 +1,13 @@
 // The Database listing: the store's counts and every setting that differs
 // from its default.
+#include "data/database_listing.h"
+
 #include <cstdio>
 #include <cstring>
 
+#include "base/interpreter.h"
+#include "base/settings.h"
 #include "data/model_store.h"
-#include "interp/interpreter.h"
-#include "interp/settings.h"
 
 namespace {
 

@@ -1,20 +1,17 @@
-#include "kriging/fit_command.h"
+#include "kriging/fit_models.h"
 
 #include <cstdio>
 
+#include "base/interpreter.h"
+#include "base/settings.h"
+#include "data/database_listing.h"
 #include "data/finite_checks.h"
+#include "data/init_checks.h"
 #include "data/model_store.h"
-#include "interp/init_checks.h"
-#include "interp/interpreter.h"
-#include "interp/settings.h"
 #include "kriging/krigfit.h"
 
-void Fit(KrigModel* models, KrigArray* ka, char**, int count) {
+void fit_all_models(KrigModel* models, KrigArray* ka) {
   FILE* out = out_stream();
-  if (count != 1) {
-    fprintf(out, "Unexpected Input. No tokens should follow 'Fit' (other than comments).\n");
-    return;
-  }
   if (!check_initialized(models[0].init, "X", "y", nullptr, nullptr, nullptr, true)) return;
   if (!designs_are_usable(models, ka)) return;
   print_database(models, ka);

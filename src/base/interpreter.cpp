@@ -1,0 +1,3 @@
+#include "base/interpreter.h"
+
+Interpreter g_interp;

@@ -1,0 +1,3 @@
+#include "base/settings.h"
+
+Settings g_settings;

@@ -1,3 +1,0 @@
-#include "interp/interpreter.h"
-
-Interpreter g_interp;
