@@ -241,6 +241,9 @@ void combine_variances(KrigModel* kr, double error_variance) {
   if (kr->init.var && kr->sigma2[0] != kNaMarker) {
     kr->stochratio[0] = kr->sigma2[0] / (error_variance + kr->sigma2[0]);
     kr->sigma2[0] = error_variance + kr->sigma2[0];
+    // R and its augmented decomposition were built with the old share.
+    kr->init.R = 0;
+    kr->init.U = 0;
   } else {
     say("ErrorVariance ignored since no StochasticProcess Variance present\n");
   }
