@@ -428,8 +428,8 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     n = n + 1;
     fprintf(out, "%s", kDashes56);
     if (g_settings.MaxEvaluations > 0 && evaluations >= g_settings.MaxEvaluations) {
-      fprintf(out, "Minimize stops: %d objective evaluations made (MaxEvaluations = %d).\n",
-              evaluations, g_settings.MaxEvaluations);
+      fprintf(out, "Minimize stops: %d objective evaluation%s made (MaxEvaluations = %d).\n",
+              evaluations, evaluations == 1 ? "" : "s", g_settings.MaxEvaluations);
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
       status = kMinimizeBudgetSpent;
       break;
