@@ -18,6 +18,7 @@ struct Settings {
   int MleFrequency = 1;
   double MlePercentage = 0.0;  // 0.0: absent
   int MleMaxObs = 200;
+  int MaxEvaluations = 0;  // objective calls a Minimize run may make; 0: no limit
   int GlobalExpectedImprovement = 1;
   double StoppingAbsoluteTolerance = 0.001;
   double StoppingRelativeTolerance = 0.001;

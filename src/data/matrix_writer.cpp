@@ -31,6 +31,14 @@ void format_number(double value, const char* fixed_format, char* text) {
   if (needed > kMaxWrittenEntry) snprintf(text, kSlotLen, "%.16e", value);
 }
 
+// The shortest "%.15g" to "%.17g" text that reads back as the same double,
+// right-aligned in 10 characters like the fixed-point entries.
+void format_exact_entry(double value, char* text) {
+  char exact[kSlotLen];
+  format_exact_number(value, exact, kSlotLen);
+  snprintf(text, kSlotLen, "%10s", exact);
+}
+
 const char* fixed_format(bool full_precision) { return full_precision ? "%10.15f" : "%10.5f"; }
 
 // Length of a slot's text as written: at most kMaxWrittenEntry characters.
@@ -150,7 +158,7 @@ void write_version_and_title(FILE* f, const char* title) {
 // The text of entry (i, j) of either matrix kind.
 struct RealEntries {
   double* const* m;
-  const char* format;
+  const char* format;  // null: every number in its exact form
 };
 struct TextEntries {
   StringSlot* const* m;
@@ -159,6 +167,8 @@ struct TextEntries {
 void entry_text(const RealEntries& e, int i, int j, char* text) {
   if (e.m[i][j] == kNaMarker)
     snprintf(text, kSlotLen, "%s", kNaText);
+  else if (e.format == nullptr)
+    format_exact_entry(e.m[i][j], text);
   else
     format_number(e.m[i][j], e.format, text);
 }
@@ -252,6 +262,22 @@ bool fits_screen(int rows) {
 }
 
 }  // namespace
+
+void format_exact_number(double value, char* text, int capacity) {
+  for (int precision = 15; precision < 17; precision++) {
+    snprintf(text, capacity, "%.*g", precision, value);
+    if (strtod(text, nullptr) == value) return;
+  }
+  snprintf(text, capacity, "%.17g", value);
+}
+
+bool write_exact_matrix(FILE* f, int rows, int cols, double* const* matrix,
+                        const StringSlot* names, const char* header, const char* title) {
+  write_version_and_title(f, title);
+  const RealEntries entries{matrix, nullptr};
+  write_body(f, rows, cols, entries, names, -1, header, true);
+  return fflush(f) == 0 && !ferror(f);
+}
 
 bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               const StringSlot* names, const char* header, const char* title, char mode,

@@ -7,6 +7,8 @@
 #ifndef DORVE_DATA_MATRIX_WRITER_H_
 #define DORVE_DATA_MATRIX_WRITER_H_
 
+#include <cstdio>
+
 #include "data/model_store.h"
 #include "numeric/storage.h"
 
@@ -30,6 +32,17 @@ constexpr int kMaxScreenRows = 21;
 bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               const StringSlot* names, const char* header, const char* title, char mode,
               bool full_precision, int name_count = -1);
+
+// The shortest of the "%.15g", "%.16g" and "%.17g" texts of value that reads
+// back as the same double (at most 24 characters; capacity 25 or more).
+void format_exact_number(double value, char* text, int capacity);
+
+// Writes the matrix as writemat does in create mode, but to the open stream
+// f, without any message, and with every number in its exact form
+// (format_exact_number), so that reading the file back gives the same
+// doubles bit for bit. Returns false when a write failed.
+bool write_exact_matrix(FILE* f, int rows, int cols, double* const* matrix,
+                        const StringSlot* names, const char* header, const char* title);
 
 // The same for text entries; the version and title lines are written in
 // every mode.

@@ -133,6 +133,11 @@ void set_mle_max_obs(const char* value) {
                    "Sorry, command ignored. MaxObsForMle>0,integer .\n");
 }
 
+void set_max_evaluations(const char* value) {
+  set_positive_int(&g_settings.MaxEvaluations, value, INT_MAX,
+                   "Sorry, command ignored. MaxEvaluations>0, integer.\n");
+}
+
 void set_mle_percentage(const char* value) {
   float v = single_precision_atof(value);
   if (v > 0.0f && v <= 1.0f)
@@ -257,6 +262,7 @@ const OptionRow kOptions[] = {
     {"GridSize", set_grid_size},
     {"MleFrequency", set_mle_frequency},
     {"MleMaxObs", set_mle_max_obs},
+    {"MaxEvaluations", set_max_evaluations},
     {"MlePercentage", set_mle_percentage},
     {"MinimizationTarget", set_minimization_target},
     {"GlobalExpectedImprovement", set_global_expected_improvement},

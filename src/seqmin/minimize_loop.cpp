@@ -13,6 +13,7 @@
 #include "data/finite_checks.h"
 #include "data/init_checks.h"
 #include "data/matrix_reader.h"
+#include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
 #include "kriging/correlation.h"
@@ -21,6 +22,7 @@
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 #include "seqmin/criterion_max.h"
+#include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
 
 double g_ymin = 0.0;
@@ -35,6 +37,11 @@ constexpr int kDoMleRaiseAt = 100;
 constexpr int kDoMleRaisedFrequency = 10;
 constexpr int kTempDumpFrom = 100;
 constexpr int kConvergedRunsNeeded = 3;
+// A coordinate whose range is at least this wide is written with "%f": its
+// six decimals leave at most 5e-7 of the width unsaid. Narrower ranges get
+// the exact text, which reads back as the very value the design stores.
+constexpr double kFixedExchangeWidth = 1.0;
+constexpr int kCoordinateTextSize = 64;
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
 
@@ -239,11 +246,22 @@ int count_convergence(int conv, int n, double target, double best) {
 
 // ---- The exchange with the objective ----
 
-void write_exchange_file(int d, const double* x) {
+void format_exchange_coordinate(double value, const double* range, char* text, int capacity) {
+  if (range == nullptr || range[1] - range[0] >= kFixedExchangeWidth)
+    snprintf(text, capacity, "%f", value);
+  else
+    format_exact_number(value, text, capacity);
+}
+
+void write_exchange_file(int d, const double* x, double* const* range) {
   FILE* f = fopen(kExchangeFile, "w");
   if (!f) fatal_error("sample_new_y: Can't open/create dorve.temp for writing. ");
   fprintf(f, "%d ", d);
-  for (int j = 0; j < d; j++) fprintf(f, " %f ", x[j]);
+  char text[kCoordinateTextSize];
+  for (int j = 0; j < d; j++) {
+    format_exchange_coordinate(x[j], range ? range[j] : nullptr, text, sizeof text);
+    fprintf(f, " %s ", text);
+  }
   fclose(f);
 }
 
@@ -274,8 +292,9 @@ void read_exchange_file(int d, int k, double* ynew) {
   fclose(f);
 }
 
-void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew) {
-  write_exchange_file(d, x);
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
+                  double* const* range) {
+  write_exchange_file(d, x, range);
   char command[kObjectiveTextSize + 16];
   if (!objective_command_line(objective, g_settings.objective_is_command, command,
                               static_cast<int>(sizeof command)))
@@ -364,6 +383,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   alloc_real_vector(d, &x);
   alloc_real_vector(k, &ynew);
   int it = 0, conv = 0, last_fit_n = 1, status = kCriterionFound;
+  int evaluations = 0;  // objective calls of this run
   double best = 0.0;
   do {
     if (do_mle(it, n, last_fit_n)) {
@@ -385,7 +405,8 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
       break;
     }
-    sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew);
+    sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
+    evaluations++;
     // An NA, inf or nan cannot be modelled: appending it would corrupt
     // every later fit and, as a response, could become the smallest value.
     const int bad = first_unusable(k, ynew);
@@ -395,6 +416,8 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       status = kMinimizeNaResponse;
       break;
     }
+    // On disk before anything else can end the run.
+    journal_evaluation(models, ka, x, ynew);
     if (random_error)
       calc_ymin(ka, models);
     else
@@ -404,6 +427,13 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     append_observation(models, ka, x, ynew);
     n = n + 1;
     fprintf(out, "%s", kDashes56);
+    if (g_settings.MaxEvaluations > 0 && evaluations >= g_settings.MaxEvaluations) {
+      fprintf(out, "Minimize stops: %d objective evaluation%s made (MaxEvaluations = %d).\n",
+              evaluations, evaluations == 1 ? "" : "s", g_settings.MaxEvaluations);
+      fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
+      status = kMinimizeBudgetSpent;
+      break;
+    }
   } while (conv < kConvergedRunsNeeded && status == kCriterionFound);
 
   free_real_vector(d, &x);

@@ -25,6 +25,8 @@ extern int g_ymin_index;
 // Outcome of minimize_sequential when the objective returned NA, inf or nan:
 // the point cannot be modelled and was not added.
 constexpr int kMinimizeNaResponse = 4;
+// Outcome of minimize_sequential when it made MaxEvaluations objective calls.
+constexpr int kMinimizeBudgetSpent = 5;
 
 // The sequential minimisation; random_error is the RandomError setting when
 // the command starts. Returns the status of the last criterion maximisation
@@ -63,8 +65,16 @@ bool ConvergeCrit(double target, double best);
 // holds, otherwise 0 (with an info line when a run was interrupted).
 int count_convergence(int conv, int n, double target, double best);
 
-// Writes the count d and the point x to the exchange file.
-void write_exchange_file(int d, const double* x);
+// The text of one coordinate in the exchange file. range (Min, Max of the
+// variable; null: unknown) decides: "%f" when the range is at least 1 wide
+// (and when it is unknown), otherwise the shortest text that reads back as
+// the same double, so that small ranges keep their significant digits and
+// the objective gets exactly the point the design stores.
+void format_exchange_coordinate(double value, const double* range, char* text, int capacity);
+
+// Writes the count d and the point x to the exchange file, each coordinate
+// by format_exchange_coordinate with its row of range (null: "%f" for all).
+void write_exchange_file(int d, const double* x, double* const* range = nullptr);
 
 // The command line that runs the objective: the program name followed by
 // the exchange file name, or (is_command) the whole command as given.
@@ -76,7 +86,8 @@ bool objective_command_line(const char* objective, bool is_command, char* buffer
 void read_exchange_file(int d, int k, double* ynew);
 
 // Writes the point, runs the objective command and reads its k responses.
-void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew);
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
+                  double* const* range = nullptr);
 
 // The report of one new point.
 void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,

@@ -11,6 +11,7 @@
 #include "data/model_matrices.h"
 #include "kriging/predictor.h"
 #include "seqmin/criterion_max.h"
+#include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/minimize_loop.h"
 #include "seqmin_test_support.h"
@@ -232,6 +233,32 @@ TEST(SeqminLoopDeathTest, ObjectiveThatDoesNothingOrDoesNotExist) {
   EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
               ::testing::ExitedWithCode(1), "Possible reasons");
   reset_process_state();
+}
+
+// ---- The journal ----
+
+// A journal file is replaced whole or not at all: a write that cannot
+// complete leaves the previous version and no temporary file behind.
+TEST_F(SeqminLoop, JournalFileIsReplacedWholeOrKeptAsItWas) {
+  ScratchDir dir;
+  double row0[2] = {0.1, -2.5e-7};
+  double row1[2] = {3.0, 4.0};
+  double* rows[2] = {row0, row1};
+  StringSlot names[2] = {"a", "b"};
+  const JournalMatrix one{1, 2, rows, names, "X Matrix"};
+  ASSERT_TRUE(write_matrix_atomically("journal.mat", one));
+  const std::string first = read_file("journal.mat");
+  EXPECT_NE(first.find("    1         0.1    -2.5e-07  \n"), std::string::npos) << first;
+  EXPECT_FALSE(std::filesystem::exists("journal.mat.tmp"));
+
+  const JournalMatrix two{2, 2, rows, names, "X Matrix"};
+  std::filesystem::create_directory("journal.mat.tmp");
+  EXPECT_FALSE(write_matrix_atomically("journal.mat", two));
+  EXPECT_EQ(read_file("journal.mat"), first);
+  std::filesystem::remove("journal.mat.tmp");
+  ASSERT_TRUE(write_matrix_atomically("journal.mat", two));
+  EXPECT_NE(read_file("journal.mat").find("    2           3           4  \n"), std::string::npos)
+      << read_file("journal.mat");
 }
 
 // ---- Report ----
