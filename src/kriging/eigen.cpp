@@ -12,6 +12,12 @@
 //    so the two eigenvectors of a rotation are contiguous.
 // Each element still sees its additions in the original order, so the results
 // are bit-identical to the straightforward loops.
+//
+// When only the eigenvalues and a few vectors in the eigenvector basis are
+// needed (the likelihood), the reflectors and rotations are applied to those
+// vectors instead of being accumulated into the eigenvector matrix. Both
+// variants share the reduction and the QL iteration, so their eigenvalues
+// agree bit for bit.
 #include "kriging/eigen.h"
 
 #include <cfloat>
@@ -144,11 +150,11 @@ void note_fallback_eigenvalue(int l, int n, int iter) {
 #endif
 }
 
-}  // namespace
-
-void householder_tridiag(double** a, int n, double* d, double* e) {
-  double* work = nullptr;
-  alloc_real_vector(n, &work);
+// The reduction proper: d[i] receives h_i, the squared norm term of
+// reflector i (0 when the row needs none), e the sub-diagonal. Row i of a
+// keeps the reflector's vector u (a[i][0..i-1]) and column i its scaled copy
+// u / h_i (a[0..i-1][i]); a[i][i] is the diagonal element.
+void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
   mirror_lower_triangle(a, n);
 
   for (int i = n - 1; i >= 1; i--) {
@@ -190,8 +196,13 @@ void householder_tridiag(double** a, int n, double* d, double* e) {
   }
   d[0] = 0.0;
   e[0] = 0.0;
+}
 
-  // Accumulate the transformations.
+// Replaces the reflectors left by reduce_to_tridiagonal with the orthogonal
+// matrix Q of the reduction, and h_i in d with the diagonal.
+void accumulate_reflectors(double** a, int n, double* d) {
+  double* work = nullptr;
+  alloc_real_vector(n, &work);
   for (int i = 0; i < n; i++) {
     const int l = i - 1;
     double* ai = a[i];
@@ -210,11 +221,34 @@ void householder_tridiag(double** a, int n, double* d, double* e) {
   free_real_vector(n, &work);
 }
 
-void tqli(double* d, double* e, int n, double** z) {
+// Q' x for each of the k vectors x = v[0..k-1] in place, from the reflectors
+// left by reduce_to_tridiagonal (Q = H_{n-1} ... H_2, so Q' x applies H_{n-1}
+// first), and h_i in d replaced by the diagonal.
+void apply_reflectors(double* const* a, int n, double* d, double* const* v, int k) {
+  for (int i = n - 1; i >= 0; i--) {
+    const int l = i - 1;
+    const double* ai = a[i];
+    if (d[i] != 0.0) {
+      for (int j = 0; j < k; j++) {
+        double* x = v[j];
+        double g = 0.0;
+        for (int q = 0; q <= l; q++) g += ai[q] * x[q];
+        for (int q = 0; q <= l; q++) x[q] = x[q] - g * a[q][i];
+      }
+    }
+    d[i] = ai[i];
+  }
+}
+
+// The QL iteration on the tridiagonal matrix (d, e) as householder_tridiag
+// leaves it: the eigenvalues into d, e destroyed. Every plane rotation of
+// rows i and i + 1 (sine s, cosine c) is handed to rotate(i, s, c), which
+// applies it to whatever the caller carries along (the eigenvectors or a few
+// transformed vectors); the iteration itself does not depend on it.
+template <class Rotate>
+void ql_iterate(double* d, double* e, int n, Rotate rotate) {
   for (int i = 1; i < n; i++) e[i - 1] = e[i];
   e[n - 1] = 0.0;
-  // Work on the transposed eigenvector matrix: eigenvector i is row i.
-  transpose_in_place(z, n);
 
   const double negligible = absolute_negligible(d, e, n);
   const long long budget = static_cast<long long>(kRelativeTestIterations) * n;
@@ -266,7 +300,7 @@ void tqli(double* d, double* e, int n, double** z) {
           p = s * r;
           d[i + 1] = g + p;
           g = c * r - b;
-          rotate_rows(z[i], z[i + 1], s, c, n);
+          rotate(i, s, c);
         }
         if (r == 0.0 && i >= l) continue;
         d[l] -= p;
@@ -276,6 +310,19 @@ void tqli(double* d, double* e, int n, double** z) {
     } while (m != l);
     if (fallback) note_fallback_eigenvalue(l, n, iter);
   }
+}
+
+}  // namespace
+
+void householder_tridiag(double** a, int n, double* d, double* e) {
+  reduce_to_tridiagonal(a, n, d, e);
+  accumulate_reflectors(a, n, d);
+}
+
+void tqli(double* d, double* e, int n, double** z) {
+  // Work on the transposed eigenvector matrix: eigenvector i is row i.
+  transpose_in_place(z, n);
+  ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
   transpose_in_place(z, n);
 }
 
@@ -286,5 +333,21 @@ void eigen_symmetric(double** a, int n, double* d) {
   alloc_real_vector(n, &e);
   householder_tridiag(a, n, d, e);
   tqli(d, e, n, a);
+  free_real_vector(n, &e);
+}
+
+void eigen_symmetric_transform(double** a, int n, double* d, double* const* v, int k) {
+  double* e = nullptr;
+  alloc_real_vector(n, &e);
+  reduce_to_tridiagonal(a, n, d, e);
+  apply_reflectors(a, n, d, v, k);
+  ql_iterate(d, e, n, [v, k](int i, double s, double c) {
+    for (int j = 0; j < k; j++) {
+      double* x = v[j];
+      const double f = x[i + 1];
+      x[i + 1] = s * x[i] + c * f;
+      x[i] = c * x[i] - s * f;
+    }
+  });
   free_real_vector(n, &e);
 }

@@ -34,4 +34,13 @@ long long tqli_fallback_eigenvalues();
 // eigenvector of d[i].
 void eigen_symmetric(double** a, int n, double* d);
 
+// The eigenvalues of eigen_symmetric without its eigenvectors: d receives the
+// same values in the same order, bit for bit (the same reduction and the same
+// QL iteration). Instead of the eigenvector matrix V, each of the k vectors
+// v[0..k-1] (n entries each) is replaced by V' v[j], its coordinates in the
+// eigenvector basis: the reflectors and rotations are applied to it directly.
+// This equals the product with eigen_symmetric's V up to rounding, at a cost
+// of O(n^2) per vector instead of O(n^3) for V. a is destroyed.
+void eigen_symmetric_transform(double** a, int n, double* d, double* const* v, int k);
+
 #endif  // DORVE_KRIGING_EIGEN_H_

@@ -40,6 +40,7 @@ struct FitState {
   double* Fbeta = nullptr;   // n: F beta
   double* e = nullptr;       // n: y - F beta
   double* w = nullptr;       // n: Q' e
+  double** T = nullptr;      // (r + 1) x n: F's columns and y, in the eigenvector basis
   int t4 = 0;                // singular or undefined determinant
   int t5 = 0;                // slightly negative determinant
   bool t2_warned = false;    // the (T2) warning once per try
@@ -57,11 +58,8 @@ FitState& current_fit(const char* caller) {
   return g_fit;
 }
 
-// Step 3 of the likelihood: Q = eigenvectors of R, lambda its eigenvalues,
-// inv_lambda their reciprocals with near-zero ones taken as 0.
-void decompose_R(FitState& s) {
-  copy_real_matrix(s.n, s.n, s.kr->R, s.Q);
-  eigen_symmetric(s.Q, s.n, s.lambda);
+// inv_lambda = reciprocals of the eigenvalues, near-zero ones taken as 0.
+void invert_eigenvalues(FitState& s) {
   for (int i = 0; i < s.n; i++) {
     if (s.lambda[i] > kSingularEigenvalue || s.lambda[i] < -kSingularEigenvalue) {
       s.inv_lambda[i] = 1.0 / s.lambda[i];
@@ -75,6 +73,45 @@ void decompose_R(FitState& s) {
   }
 }
 
+// Step 3 of the likelihood: Q = eigenvectors of R, lambda its eigenvalues,
+// inv_lambda their reciprocals.
+void decompose_R(FitState& s) {
+  copy_real_matrix(s.n, s.n, s.kr->R, s.Q);
+  eigen_symmetric(s.Q, s.n, s.lambda);
+  invert_eigenvalues(s);
+}
+
+// Step 3 as the search needs it: lambda and inv_lambda as decompose_R leaves
+// them (bit for bit), but instead of the eigenvectors only the coordinates
+// of F's columns and of y in their basis (rows 0 .. r-1 and r of T), which
+// is all the likelihood uses and costs a fraction of the eigenvectors.
+void decompose_R_coordinates(FitState& s) {
+  KrigModel* kr = s.kr;
+  copy_real_matrix(s.n, s.n, kr->R, s.Q);
+  for (int k = 0; k < s.r; k++)
+    for (int j = 0; j < s.n; j++) s.T[k][j] = kr->F[j][k];
+  copy_real_vector(s.n, kr->y, s.T[s.r]);
+  eigen_symmetric_transform(s.Q, s.n, s.lambda, s.T, s.r + 1);
+  invert_eigenvalues(s);
+}
+
+// beta = (G Q'F)^-1 G Q'y, with G = F'Q as rows on entry, Q'F = QtF and
+// Q'y = qty; G is scaled by inv_lambda on the way.
+void solve_beta(FitState& s, const double* qty) {
+  for (int k = 0; k < s.r; k++) scale_vector_elementwise(s.inv_lambda, s.n, s.G[k]);
+  multiply_matrices(s.r, s.G, s.n, s.QtF, s.r, s.M);
+  invert_matrix(s.M, s.Minv, s.r);
+  matrix_times_vector(s.r, s.G, s.n, qty, s.b);
+  matrix_times_vector(s.r, s.Minv, s.r, s.b, s.kr->beta);
+}
+
+// sigma2 = sum_i w_i^2 inv_lambda_i / n.
+void variance_from_w(FitState& s) {
+  double sum = 0.0;
+  for (int i = 0; i < s.n; i++) sum += s.w[i] * s.w[i] * s.inv_lambda[i];
+  s.kr->sigma2[0] = sum / s.n;
+}
+
 // Step 4: beta = (F' R+ F)^-1 F' R+ y with R+ = Q diag(inv_lambda) Q'.
 void estimate_beta(FitState& s) {
   KrigModel* kr = s.kr;
@@ -82,13 +119,9 @@ void estimate_beta(FitState& s) {
     for (int j = 0; j < s.n; j++) s.column[j] = kr->F[j][k];
     vector_times_matrix(s.column, s.n, s.Q, s.n, s.G[k]);  // row k of F' Q
     for (int i = 0; i < s.n; i++) s.QtF[i][k] = s.G[k][i];
-    scale_vector_elementwise(s.inv_lambda, s.n, s.G[k]);
   }
-  multiply_matrices(s.r, s.G, s.n, s.QtF, s.r, s.M);
-  invert_matrix(s.M, s.Minv, s.r);
   vector_times_matrix(kr->y, s.n, s.Q, s.n, s.Qty);
-  matrix_times_vector(s.r, s.G, s.n, s.Qty, s.b);
-  matrix_times_vector(s.r, s.Minv, s.r, s.b, kr->beta);
+  solve_beta(s, s.Qty);
 }
 
 // Step 5: sigma2 = sum_i w_i^2 inv_lambda_i / n with w = Q' (y - F beta).
@@ -97,9 +130,27 @@ void estimate_sigma2(FitState& s) {
   matrix_times_vector(s.n, kr->F, s.r, kr->beta, s.Fbeta);
   add_scaled_vector(-1.0, kr->y, s.n, s.Fbeta, s.e);
   vector_times_matrix(s.e, s.n, s.Q, s.n, s.w);
-  double sum = 0.0;
-  for (int i = 0; i < s.n; i++) sum += s.w[i] * s.w[i] * s.inv_lambda[i];
-  kr->sigma2[0] = sum / s.n;
+  variance_from_w(s);
+}
+
+// Steps 4 and 5 from the coordinates left by decompose_R_coordinates:
+// the same formulas, with w = Q'y - (Q'F) beta.
+void estimate_from_coordinates(FitState& s) {
+  const double* qty = s.T[s.r];
+  for (int k = 0; k < s.r; k++) {
+    for (int i = 0; i < s.n; i++) {
+      s.G[k][i] = s.T[k][i];
+      s.QtF[i][k] = s.T[k][i];
+    }
+  }
+  solve_beta(s, qty);
+  const double* beta = s.kr->beta;
+  for (int i = 0; i < s.n; i++) {
+    double fitted = 0.0;
+    for (int k = 0; k < s.r; k++) fitted += s.QtF[i][k] * beta[k];
+    s.w[i] = qty[i] - fitted;
+  }
+  variance_from_w(s);
 }
 
 // The sign and magnitude of det R from its eigenvalues. A plain product of
@@ -145,6 +196,7 @@ void create_work(FitState& s) {
   alloc_real_vector(n, &s.Fbeta);
   alloc_real_vector(n, &s.e);
   alloc_real_vector(n, &s.w);
+  alloc_real_matrix(r + 1, n, &s.T);
 }
 
 void release_work(FitState& s) {
@@ -162,6 +214,7 @@ void release_work(FitState& s) {
   free_real_vector(n, &s.Fbeta);
   free_real_vector(n, &s.e);
   free_real_vector(n, &s.w);
+  free_real_matrix(r + 1, n, &s.T);
 }
 
 // m + 1 vertices, vertex i from position `first` on drawn at random and
@@ -314,9 +367,8 @@ double loglike(double* t, int) {
   KrigModel* kr = s.kr;
   set_corpar(kr, t, kr->d[0]);
   krCalcR(kr);
-  decompose_R(s);
-  estimate_beta(s);
-  estimate_sigma2(s);
+  decompose_R_coordinates(s);
+  estimate_from_coordinates(s);
   return -profile_loglik(s.lambda, s.n, kr->sigma2, &s.t4, &s.t5);
 }
 

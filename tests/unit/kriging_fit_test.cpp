@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/krigfit.h"
 #include "kriging_model_support.h"
@@ -151,6 +152,103 @@ TEST(KrigFitLoglike, MatchesCholeskyReferenceAtRandomParameters) {
       EXPECT_EQ(t5, 0);
       krigfit_end();
     }
+  }
+}
+
+namespace {
+
+// The likelihood of the model's current R through the whole eigenvector
+// matrix, as the fitted model is finished: V' 1 and V' y by explicit
+// products, the generalised least-squares estimates, profile_loglik.
+struct EigenPathResult {
+  double loglik, beta, sigma2, logdet;
+  int negatives;
+  int pseudo_inverted;  // eigenvalues within 3e-14 of 0, taken as 0 in R+
+};
+
+EigenPathResult likelihood_through_eigenvectors(const KrigModel& kr) {
+  const int n = kr.n[0];
+  double** v = nullptr;
+  std::vector<double> lambda(n), inv(n), vt1(n), vty(n);
+  EigenPathResult res;
+  res.pseudo_inverted = 0;
+  alloc_real_matrix(n, n, &v);
+  copy_real_matrix(n, n, kr.R, v);
+  eigen_symmetric(v, n, lambda.data());
+  for (int i = 0; i < n; i++) {
+    inv[i] = fabs(lambda[i]) > kSingularEigenvalue ? 1.0 / lambda[i] : 0.0;
+    if (inv[i] == 0.0) res.pseudo_inverted++;
+    vt1[i] = vty[i] = 0.0;
+    for (int k = 0; k < n; k++) {
+      vt1[i] += v[k][i];
+      vty[i] += v[k][i] * kr.y[k];
+    }
+  }
+  double m = 0.0, b = 0.0;
+  for (int i = 0; i < n; i++) {
+    m += vt1[i] * inv[i] * vt1[i];
+    b += vt1[i] * inv[i] * vty[i];
+  }
+  res.beta = b / m;
+  double sum = 0.0;
+  for (int i = 0; i < n; i++) {
+    double wi = 0.0;
+    for (int k = 0; k < n; k++) wi += v[k][i] * (kr.y[k] - res.beta);
+    sum += wi * wi * inv[i];
+  }
+  res.sigma2 = sum / n;
+  int t4 = 0, t5 = 0;
+  res.loglik = profile_loglik(lambda.data(), n, &res.sigma2, &t4, &t5);
+  res.logdet = krigfit_last_logdet(&res.negatives);
+  free_real_matrix(n, n, &v);
+  return res;
+}
+
+}  // namespace
+
+// The search evaluates the likelihood from the eigenvalues and the
+// coordinates of 1 and y in the eigenvector basis, without the eigenvectors;
+// the fitted model is finished through the eigenvectors. Both must agree: the
+// determinant (from the same eigenvalues) exactly, the rest up to rounding.
+TEST(KrigFitLoglike, SearchEvaluationAgreesWithTheEigenvectorPath) {
+  SettingsGuard guard;
+  g_settings.RandomError = false;
+  Lcg g(23);
+  struct Case {
+    int n, d;
+    double width, alpha_t, theta;
+  };
+  // Regular designs, then close points under the Gaussian form: nearly
+  // singular but regular, and singular (eigenvalues within 3e-14 of 0, some
+  // of them negative: a penalised determinant).
+  for (const Case& c : {Case{40, 3, 5.0, 0.3, 0.8}, Case{120, 5, 1.0, -0.7, 2.0},
+                        Case{60, 2, 1.0, -1.5707963, 5.0}, Case{30, 1, 1.0, -1.5707963, 5.0},
+                        Case{80, 2, 1.0, -1.5707963, 0.3}}) {
+    SCOPED_TRACE("n=" + std::to_string(c.n) + " d=" + std::to_string(c.d));
+    const Mat X = random_design(g, c.n, c.d, c.width);
+    TestModel m(X, smooth_response(X));
+    begin_fit(m);
+    std::vector<double> t(2 * c.d);
+    for (int l = 0; l < c.d; l++) {
+      t[l] = c.alpha_t;
+      t[c.d + l] = sqrt(10.0 * c.theta);
+    }
+    Captured out;
+    const double value = -loglike(t.data(), 2 * c.d);
+    int negatives = -1;
+    const double logdet = krigfit_last_logdet(&negatives);
+    const double beta = m.kr.beta[0], sigma2 = m.kr.sigma2[0];
+    const EigenPathResult ref = likelihood_through_eigenvectors(m.kr);
+    EXPECT_EQ(logdet, ref.logdet);
+    EXPECT_EQ(negatives, ref.negatives);
+    expect_rel_near(ref.loglik, value, 1e-10, "log-likelihood");
+    // Reciprocals of eigenvalues near 3e-14 amplify the rounding of the
+    // coordinates in beta and sigma2 by up to 1e13; either path is then that
+    // far from exact arithmetic.
+    const double rel = ref.pseudo_inverted > 0 ? 1e-8 : 1e-10;
+    expect_rel_near(ref.beta, beta, rel, "beta");
+    expect_rel_near(ref.sigma2, sigma2, rel, "sigma2");
+    krigfit_end();
   }
 }
 
