@@ -62,3 +62,13 @@ int tokenize(const char* line, int* count, int width, char** tokens) {
     }
   }
 }
+
+int longest_word(const char* line) {
+  int longest = 0;
+  int len = 0;
+  for (const char* p = line; !ends_line(*p); p++) {
+    len = is_word_char(*p) ? len + 1 : 0;
+    if (len > longest) longest = len;
+  }
+  return longest;
+}

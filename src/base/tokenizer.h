@@ -10,4 +10,10 @@
 // reaches width - 1 characters is a fatal error.
 int tokenize(const char* line, int* count, int width, char** tokens);
 
+// The length of the longest word of the line, counted as tokenize counts
+// it (blanks, tabs and '<', '>', '=' separate words; '#' and newline end the
+// line), so a caller can refuse a line before tokenize meets a word too long
+// for its width.
+int longest_word(const char* line);
+
 #endif  // DORVE_BASE_TOKENIZER_H_

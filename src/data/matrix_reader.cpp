@@ -92,6 +92,12 @@ int split_matrix_line(const char* text, int max_entries, StringSlot* entries, bo
   char* rows[kSplitCapacity];
   for (int i = 0; i < max_entries; i++) rows[i] = entries[i];
   int count = max_entries;
+  // An entry that would not fit its slot refuses the line, where the
+  // tokenizer would end the program.
+  if (longest_word(text) >= kSlotLen - 1) {
+    fprintf(out_stream(), "ERROR: Entries may have at most %d characters.\n", kSlotLen - 2);
+    return -1;
+  }
   if (tokenize(text, &count, kSlotLen, rows) != 0) return -1;
   for (int i = 0; i < count; i++) {
     if (is_separator_entry(entries[i])) {
