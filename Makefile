@@ -3,6 +3,9 @@
 #   make run       build and run the bundled example session
 #   make test      build and run every test (unit and transcript) through CTest
 #   make sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make install   build and install build/dorve and the manual page dorve.1 under
+#                  PREFIX (default /usr/local); DESTDIR is honoured:
+#                  make install PREFIX=~/.local   make install DESTDIR=/tmp/stage
 #   make bench     build and run the benchmarks
 #   make fuzz      build the libFuzzer targets (clang) and run each for
 #                  FUZZ_SECONDS seconds (default 60): make fuzz FUZZ_SECONDS=30
@@ -14,8 +17,9 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
+PREFIX     ?= /usr/local
 
-.PHONY: all run test sanitize bench fuzz clean test-deps bench-deps fuzz-deps
+.PHONY: all run install test sanitize bench fuzz clean test-deps bench-deps fuzz-deps
 
 all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -23,6 +27,9 @@ all:
 
 run: all
 	cd examples && ../$(BUILD)/dorve session.cmd
+
+install: all
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # Installs a missing Debian package when run as root, or names it and stops.
 define need_package

@@ -1,16 +1,14 @@
 // DORVE: kriging surrogates and sequential minimisation of expensive
 // computer experiments, driven by a line-oriented command language.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/interpreter.h"
-#include "base/messages.h"
 #include "base/settings.h"
 #include "data/model_store.h"
+#include "interp/command_line.h"
 #include "interp/command_loop.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
@@ -24,51 +22,10 @@ namespace {
 // program wrote before the signal is already in its file.
 void on_signal(int signal_number) { _exit(signal_number); }
 
-// Every fprintf reaches the file at once. The output is a listing of modest
-// size, so the extra writes cost little, and a run ended by a signal keeps
-// all it printed. Must precede the first output on the stream.
-void unbuffer_output(FILE* f) { setvbuf(f, nullptr, _IONBF, 0); }
-
 void install_signal_handlers() {
   signal(SIGSEGV, on_signal);
   signal(SIGFPE, on_signal);
   signal(SIGTERM, on_signal);
-}
-
-// A folder opens like a file but reads as nothing: refuse it as unopenable.
-FILE* open_command_file(const char* name) {
-  FILE* f = fopen(name, "r");
-  struct stat st;
-  if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-    fclose(f);
-    return nullptr;
-  }
-  return f;
-}
-
-void open_streams(int argc, char** argv) {
-  if (argc == 1) {
-    g_interp.interactive = true;
-    return;
-  }
-  if (argc > 3) {
-    fprintf(g_interp.out, "Usage:  dorve <inputfile  outputfile> \n");
-    exit(1);
-  }
-  g_interp.interactive = false;
-  g_interp.cmd_file = open_command_file(argv[1]);
-  if (g_interp.cmd_file == nullptr) {
-    fprintf(stderr, "Sorry, cannot open %s\n", argv[1]);
-    exit(1);
-  }
-  if (argc == 3) {
-    FILE* out = fopen(argv[2], "w");
-    if (out == nullptr) fatal_error("Sorry, can't write to outputfile.");
-    unbuffer_output(out);
-    g_interp.out = out;
-  }
-  fprintf(g_interp.out, "Reading commands from '%s'.\n", argv[1]);
-  if (argc == 3) fprintf(g_interp.out, "Writing commands to '%s'.\n", argv[2]);
 }
 
 void print_banner() {
@@ -79,6 +36,9 @@ void print_banner() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help, --version and unknown options answer before the run starts.
+  int option_status = handle_command_line_options(argc, argv, stdout, stderr);
+  if (option_status >= 0) return option_status;
   unbuffer_output(stdout);
   install_signal_handlers();
   set_alloc_tracking(true);

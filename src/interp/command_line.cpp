@@ -1,0 +1,113 @@
+#include "interp/command_line.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "base/interpreter.h"
+#include "base/messages.h"
+
+namespace {
+
+void print_usage(FILE* f) {
+  fprintf(f,
+          "Usage: dorve [inputfile [outputfile]]\n"
+          "       dorve --help | --version\n");
+}
+
+void print_command_line_help(FILE* f) {
+  print_usage(f);
+  fprintf(f,
+          "\n"
+          "Kriging surrogates and sequential minimisation of expensive computer\n"
+          "experiments, driven by a line-oriented command language.\n"
+          "\n"
+          "  dorve                       read commands from standard input (interactive,\n"
+          "                              prompt \"dorve> \")\n"
+          "  dorve inputfile             read commands from inputfile, print the transcript\n"
+          "                              on standard output\n"
+          "  dorve inputfile outputfile  read commands from inputfile, write the transcript\n"
+          "                              to outputfile\n"
+          "\n"
+          "Options:\n"
+          "  --help     print this help and exit\n"
+          "  --version  print the version and exit\n"
+          "\n"
+          "Name a command file that begins with \"--\" as ./--name.\n"
+          "Type Info at the prompt for the list of commands and options.\n"
+          "The user guide is docs/guide.md in the source tree; see also man dorve.\n");
+}
+
+// "dorve 1.4": the version number without the banner's trailing zeros.
+void print_version(FILE* f) { fprintf(f, "dorve %g\n", kDorveVersion); }
+
+// Options print to a stream the run has not yet touched; a failed write
+// (a full disk, a closed pipe) must not end with status 0.
+int finish_option_output(FILE* out, FILE* err) {
+  if (fflush(out) != 0 || ferror(out)) {
+    fprintf(err, "dorve: cannot write to standard output\n");
+    return 1;
+  }
+  return 0;
+}
+
+// A folder opens like a file but reads as nothing: refuse it as unopenable.
+FILE* open_command_file(const char* name) {
+  FILE* f = fopen(name, "r");
+  struct stat st;
+  if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+    fclose(f);
+    return nullptr;
+  }
+  return f;
+}
+
+}  // namespace
+
+int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err) {
+  if (argc < 2 || strncmp(argv[1], "--", 2) != 0) return -1;
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    print_command_line_help(out);
+    return finish_option_output(out, err);
+  }
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    print_version(out);
+    return finish_option_output(out, err);
+  }
+  if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "--version") == 0) {
+    fprintf(err, "dorve: %s takes no further arguments\n", argv[1]);
+  } else {
+    fprintf(err, "dorve: unknown option '%s'\n", argv[1]);
+  }
+  print_usage(err);
+  fprintf(err, "Try 'dorve --help' for more information.\n");
+  return 2;
+}
+
+void unbuffer_output(FILE* f) { setvbuf(f, nullptr, _IONBF, 0); }
+
+void open_streams(int argc, char** argv) {
+  if (argc == 1) {
+    g_interp.interactive = true;
+    return;
+  }
+  if (argc > 3) {
+    fprintf(g_interp.out, "Usage:  dorve <inputfile  outputfile> \n");
+    exit(1);
+  }
+  g_interp.interactive = false;
+  g_interp.cmd_file = open_command_file(argv[1]);
+  if (g_interp.cmd_file == nullptr) {
+    fprintf(stderr, "Sorry, cannot open %s\n", argv[1]);
+    exit(1);
+  }
+  if (argc == 3) {
+    FILE* out = fopen(argv[2], "w");
+    if (out == nullptr) fatal_error("Sorry, can't write to outputfile.");
+    unbuffer_output(out);
+    g_interp.out = out;
+  }
+  fprintf(g_interp.out, "Reading commands from '%s'.\n", argv[1]);
+  if (argc == 3) fprintf(g_interp.out, "Writing commands to '%s'.\n", argv[2]);
+}

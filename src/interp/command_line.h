@@ -1,0 +1,25 @@
+// The command line: the options --help and --version, and the command file
+// and output file of a batch run.
+#ifndef DORVE_INTERP_COMMAND_LINE_H_
+#define DORVE_INTERP_COMMAND_LINE_H_
+
+#include <cstdio>
+
+// A first argument that begins with "--" is an option. --help and --version,
+// standing alone, print to standard output and give status 0; any other
+// option, or an option followed by more arguments, prints the usage on
+// standard error and gives status 2. Returns -1 when the first argument is
+// not an option: the run goes on, and the argument names the command file.
+int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err);
+
+// Sets the command source and the output stream from the arguments, and
+// announces them on the output stream. The usage error (more than two
+// arguments) and an unopenable command file end the run with status 1.
+void open_streams(int argc, char** argv);
+
+// Every fprintf reaches the file at once. The output is a listing of modest
+// size, so the extra writes cost little, and a run ended by a signal keeps
+// all it printed. Must precede the first output on the stream.
+void unbuffer_output(FILE* f);
+
+#endif  // DORVE_INTERP_COMMAND_LINE_H_
