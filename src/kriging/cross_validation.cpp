@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -13,6 +14,8 @@
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data/output_matrices.h"
+#include "data/svg_writer.h"
+#include "kriging/cv_plot.h"
 #include "kriging/normal.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
@@ -76,6 +79,30 @@ void write_result(int N, int k, double* const* result, const KrigModel* models,
   append_ynames(models, k, kCvColumns, names);
   output_matrix(N, kCvColumns * k, result, out_name, names, "CrossValidationMatrix");
   free_string_vector(kCvColumns * k, &names);
+}
+
+// Draws the predictions of every y variable against its observed values:
+// on the model's own design each y variable's own responses, otherwise the
+// validation file's.
+void plot_result(int N, int k, double* const* result, const KrigModel* models,
+                 const double* validation_y, bool own_design, const char* out_name) {
+  std::vector<double> predicted(static_cast<size_t>(N) * k), std_error(predicted.size());
+  std::vector<CvPlotSeries> series(k);
+  for (int i = 0; i < k; i++) {
+    double* pred = &predicted[static_cast<size_t>(N) * i];
+    double* se = &std_error[static_cast<size_t>(N) * i];
+    for (int r = 0; r < N; r++) {
+      pred[r] = result[r][kCvColumns * i];
+      se[r] = result[r][kCvColumns * i + 1];
+    }
+    series[i].yname = models[i].yname;
+    series[i].N = N;
+    series[i].observed = own_design ? models[i].y : validation_y;
+    series[i].predicted = pred;
+    series[i].std_error = se;
+  }
+  fprintf(out_stream(), "Writing to file %s.\n", out_name);
+  write_cross_validation_svg(out_name, series.data(), k);
 }
 
 }  // namespace
@@ -181,7 +208,10 @@ void cross_validate_all(KrigModel* models, KrigArray* ka, const char* x_file, co
       cross_validate_model(kr, Xv, yv, N, d, one, kCvColumns);
       copy_matrix_offsets(N, kCvColumns, one, 0, result, kCvColumns * i);
     }
-    write_result(N, k, result, models, out_name);
+    if (is_svg_name(out_name))
+      plot_result(N, k, result, models, yv, x_file == nullptr, out_name);
+    else
+      write_result(N, k, result, models, out_name);
     release_validation_set(N, d, &Xv, &yv);
   }
   free_real_matrix(n, kCvColumns * k, &result);

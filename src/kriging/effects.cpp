@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -11,7 +12,9 @@
 #include "data/matrix_writer.h"
 #include "data/model_matrices.h"
 #include "data/model_store.h"
+#include "data/svg_writer.h"
 #include "kriging/correlation.h"
+#include "kriging/effect_plots.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
@@ -130,30 +133,31 @@ void effects_of_all_models(KrigModel* models, const KrigArray* ka, const char* n
 
 }  // namespace
 
-bool main_effects(KrigModel* kr, const char* name, char mode) {
+namespace {
+
+// Fills t with the main effects of kr; false when the model is not ready
+// (reported) and t was left empty.
+bool compute_main_effects(KrigModel* kr, EffectTables* t) {
   if (!ready_for_effects(kr)) return false;
   const int d = kr->d[0], G = g_settings.GridSize;
   int rows = 0;
   if (!rows_fit_table(G, d, &rows)) return false;
   prepare_model(kr);
-  EffectTables t;
-  alloc_tables(&t, rows, d, 4, kr->range);
+  alloc_tables(t, rows, d, 4, kr->range);
   for (int l = 0; l < d; l++) {
     double** values = nullptr;
     int count = 0;
     grid(G, 1, &kr->range[l], &values, &count);
-    place_grid_column(&t, l * G, G, values, 0, l, 1);
-    for (int g = 0; g < G; g++) put_label(t.text[l * G + g][0], kr->xlabels[l]);
+    place_grid_column(t, l * G, G, values, 0, l, 1);
+    for (int g = 0; g < G; g++) put_label(t->text[l * G + g][0], kr->xlabels[l]);
     free_real_matrix(count, 1, &values);
   }
-  predict_rows(kr, &t, 2);
-  output_tables(kr, &t, name, mode, "Writing Main Effects to '%s' file...\n", kMainHeader,
-                "MainEffects");
-  free_tables(&t);
+  predict_rows(kr, t, 2);
   return true;
 }
 
-bool joint_effects(KrigModel* kr, const char* name, char mode) {
+// The same for every pair of x variables.
+bool compute_joint_effects(KrigModel* kr, EffectTables* t) {
   if (!ready_for_effects(kr)) return false;
   const int d = kr->d[0], G = g_settings.GridSize;
   const long long pairs = static_cast<long long>(d) * (d - 1) / 2;
@@ -161,8 +165,7 @@ bool joint_effects(KrigModel* kr, const char* name, char mode) {
   if (!rows_fit_table(static_cast<long long>(G) * G, pairs, &rows)) return false;
   const int block = G * G;  // fits: checked with the rows
   prepare_model(kr);
-  EffectTables t;
-  alloc_tables(&t, rows, d, 5, kr->range);
+  alloc_tables(t, rows, d, 5, kr->range);
   int first = 0;
   for (int l = 0; l < d; l++) {
     for (int l2 = l + 1; l2 < d; l2++) {
@@ -170,15 +173,67 @@ bool joint_effects(KrigModel* kr, const char* name, char mode) {
       double** values = nullptr;
       int count = 0;
       grid(G, 2, pair_ranges, &values, &count);
-      place_grid_column(&t, first, block, values, 0, l, 1);
-      place_grid_column(&t, first, block, values, 1, l2, 2);
+      place_grid_column(t, first, block, values, 0, l, 1);
+      place_grid_column(t, first, block, values, 1, l2, 2);
       for (int g = 0; g < block; g++)
-        put_pair_label(t.text[first + g][0], kr->xlabels[l], kr->xlabels[l2]);
+        put_pair_label(t->text[first + g][0], kr->xlabels[l], kr->xlabels[l2]);
       free_real_matrix(count, 2, &values);
       first += block;
     }
   }
-  predict_rows(kr, &t, 3);
+  predict_rows(kr, t, 3);
+  return true;
+}
+
+typedef bool (*ComputeEffects)(KrigModel* kr, EffectTables* t);
+typedef bool (*WriteEffectsPicture)(const char* file_name, const EffectPlotModel* models,
+                                    int count);
+
+EffectPlotModel plot_model(const KrigModel* kr, const EffectTables& t) {
+  EffectPlotModel m;
+  m.yname = kr->yname;
+  m.d = kr->d[0];
+  m.G = g_settings.GridSize;
+  m.n = kr->n[0];
+  m.range = kr->range;
+  m.X = kr->X;
+  m.xlabels = kr->xlabels;
+  m.table = t.real;
+  return m;
+}
+
+// Every y variable's effects in one picture, a row of panels for each model
+// that is ready.
+void effects_picture(KrigModel* models, const KrigArray* ka, const char* name,
+                     ComputeEffects compute, WriteEffectsPicture write,
+                     const char* announcement) {
+  const int count = y_count_unchecked(ka) > 0 ? y_count_unchecked(ka) : 1;
+  std::vector<EffectTables> tables(count);
+  std::vector<EffectPlotModel> plots;
+  for (int i = 0; i < count; i++)
+    if (compute(&models[i], &tables[i])) plots.push_back(plot_model(&models[i], tables[i]));
+  if (!plots.empty()) {
+    fprintf(out_stream(), announcement, name);
+    write(name, plots.data(), static_cast<int>(plots.size()));
+  }
+  for (EffectTables& t : tables)
+    if (t.real != nullptr) free_tables(&t);
+}
+
+}  // namespace
+
+bool main_effects(KrigModel* kr, const char* name, char mode) {
+  EffectTables t;
+  if (!compute_main_effects(kr, &t)) return false;
+  output_tables(kr, &t, name, mode, "Writing Main Effects to '%s' file...\n", kMainHeader,
+                "MainEffects");
+  free_tables(&t);
+  return true;
+}
+
+bool joint_effects(KrigModel* kr, const char* name, char mode) {
+  EffectTables t;
+  if (!compute_joint_effects(kr, &t)) return false;
   output_tables(kr, &t, name, mode, "Writing Joint Effects to '%s' file...\n", kJointHeader,
                 "JointEffects");
   free_tables(&t);
@@ -187,7 +242,11 @@ bool joint_effects(KrigModel* kr, const char* name, char mode) {
 
 void write_main_effects(KrigModel* models, KrigArray* ka, const char* name) {
   if (!designs_are_usable(models, ka)) return;
-  effects_of_all_models(models, ka, name, main_effects);
+  if (is_svg_name(name))
+    effects_picture(models, ka, name, compute_main_effects, write_main_effects_svg,
+                    "Writing Main Effects to '%s' file...\n");
+  else
+    effects_of_all_models(models, ka, name, main_effects);
 }
 
 void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name) {
@@ -197,5 +256,9 @@ void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name) {
     return;
   }
   if (!designs_are_usable(models, ka)) return;
-  effects_of_all_models(models, ka, name, joint_effects);
+  if (is_svg_name(name))
+    effects_picture(models, ka, name, compute_joint_effects, write_joint_effects_svg,
+                    "Writing Joint Effects to '%s' file...\n");
+  else
+    effects_of_all_models(models, ka, name, joint_effects);
 }
