@@ -428,11 +428,11 @@ bool split_csv_line(const std::string& text, std::vector<std::string>* fields) {
 }
 
 // A column name must be usable wherever matrix files and commands name a
-// variable: 1 to 28 characters, none of them a blank, tab, quote, '#', '<',
-// '=' or '>'.
+// variable: 1 to 28 characters, none of them a blank, tab, '#', '<', '='
+// or '>' (which would split it or cut it short in a matrix file or command).
 bool is_valid_csv_name(const std::string& name) {
   if (name.empty() || name.size() > static_cast<size_t>(kSlotLen - 2)) return false;
-  return name.find_first_of(" \t\"#<=>") == std::string::npos;
+  return name.find_first_of(" \t#<=>") == std::string::npos;
 }
 
 struct CsvTable {
@@ -468,7 +468,7 @@ int read_csv_header(FILE* f, CsvLine* line, const char* file_name, CsvTable* t, 
     if (!is_valid_csv_name(fields[k])) {
       fprintf(out_stream(),
               "ERROR: Column name '%.40s' in column %d of %s must have 1 to 28 characters and "
-              "no blank, tab, quote, '#', '<', '=' or '>'.\n",
+              "no blank, tab, '#', '<', '=' or '>'.\n",
               fields[k].c_str(), static_cast<int>(k) + 1, file_name);
       return kReadLineRejected;
     }

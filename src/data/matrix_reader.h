@@ -45,7 +45,7 @@ bool is_csv_file_name(const char* file_name);
 // message on the output stream.
 //
 // A file whose name ends in ".csv" is read as comma-separated values: a
-// header row of names (at most 28 characters, without blanks, quotes, '#',
+// header row of names (at most 28 characters, without blanks, tabs, '#',
 // '<', '=' or '>'), then one row of numbers or NA per observation; fields may
 // be enclosed in double quotes. A first column named Case is dropped. Its
 // faults give the same codes, with messages naming the line, row and column;

@@ -69,7 +69,7 @@ TEST_F(DataCsv, WrittenMatrixReadsBackBitForBit) {
   alloc_string_vector(3, &names);
   snprintf(names[0], kSlotLen, "temp");
   snprintf(names[1], kSlotLen, "Temperature_Out_Of_The_Pipe");
-  snprintf(names[2], kSlotLen, "p");
+  snprintf(names[2], kSlotLen, "p,\"q\"");
   const std::string path = dir.file("out.CSV");
   {
     CapturedOutput out;
@@ -77,7 +77,7 @@ TEST_F(DataCsv, WrittenMatrixReadsBackBitForBit) {
     EXPECT_EQ(out.text(), "Writing to file " + path + ".\n");
   }
   EXPECT_EQ(read_file(path),
-            "temp,Temperature_Out_Of_The_Pipe,p\n"
+            "temp,Temperature_Out_Of_The_Pipe,\"p,\"\"q\"\"\"\n"
             "0.30000000000000004,0.3333333333333333,-0\n"
             "1.7976931348623157e+308,4.94065645841247e-324,NA\n"
             "-2.2250738585072014e-308,123456789.12345679,1e+22\n");
@@ -87,7 +87,7 @@ TEST_F(DataCsv, WrittenMatrixReadsBackBitForBit) {
   ASSERT_EQ(r.rows, 3);
   ASSERT_EQ(r.cols, 3);
   EXPECT_EQ(r.name_list(),
-            (std::vector<std::string>{"temp", "Temperature_Out_Of_The_Pipe", "p"}));
+            (std::vector<std::string>{"temp", "Temperature_Out_Of_The_Pipe", "p,\"q\""}));
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++) EXPECT_TRUE(same_bits(r.m[i][j], values[i][j])) << i << "," << j;
   EXPECT_NE(r.output.find("Matrix contains NA values."), std::string::npos);
@@ -152,10 +152,10 @@ TEST_F(DataCsv, FaultsNameTheirPlaceAndLeaveTheStorageAsItWas) {
        "ERROR: Unbalanced or misplaced double quote in line 1 of %s.\n"},
       {"t,Te mp\n1,2\n", kReadLineRejected,
        "ERROR: Column name 'Te mp' in column 2 of %s must have 1 to 28 characters and no blank, "
-       "tab, quote, '#', '<', '=' or '>'.\n"},
+       "tab, '#', '<', '=' or '>'.\n"},
       {"t,abcdefghijklmnopqrstuvwxyz123\n1,2\n", kReadLineRejected,
        "ERROR: Column name 'abcdefghijklmnopqrstuvwxyz123' in column 2 of %s must have 1 to 28 "
-       "characters and no blank, tab, quote, '#', '<', '=' or '>'.\n"},
+       "characters and no blank, tab, '#', '<', '=' or '>'.\n"},
       {"t,Temp\n", kReadNoData, "ERROR: There are is no data in matrix\n"},
       {"\n \n", kReadNoHeader, "ERROR: There is no header line with variable names.\n"},
       {"Case\n1\n", kReadNoColumns, "ERROR: There are no columns in header\n"},
