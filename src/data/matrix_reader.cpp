@@ -1,10 +1,13 @@
 #include "data/matrix_reader.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -337,13 +340,244 @@ int read_matrix_file(int init_rows, int init_cols, Entry*** matrix, int* rows, i
   return code;
 }
 
+
+// ---- CSV files ----
+//
+// A CSV file holds a header row of column names, then one row of numbers per
+// observation, fields separated by commas. A field may be enclosed in double
+// quotes (a doubled quote inside stands for one quote); blanks and tabs around
+// an unquoted field are ignored. "NA" or "na" is a missing value. Blank lines
+// are skipped; line ends may be LF, CR LF or CR; a UTF-8 byte order mark
+// before the header is ignored. A first column named Case/case/CASE holds row
+// labels and is dropped, as in matrix files.
+
+// Longest CSV line read; a longer one (or a file without line ends) is refused.
+constexpr size_t kMaxCsvLine = 65536;
+
+struct CsvLine {
+  std::string text;
+  int number = 0;  // 1-based line number in the file
+};
+
+// Reads one line without its line end; false at the end of the file. Sets
+// *too_long and stops reading when the line passes kMaxCsvLine characters.
+bool read_csv_line(FILE* f, CsvLine* line, bool* too_long) {
+  line->text.clear();
+  line->number++;
+  int c;
+  bool any = false;
+  while ((c = getc(f)) != EOF) {
+    any = true;
+    if (c == '\n') return true;
+    if (c == '\r') {
+      int next = getc(f);
+      if (next != '\n' && next != EOF) ungetc(next, f);
+      return true;
+    }
+    if (line->text.size() == kMaxCsvLine) {
+      *too_long = true;
+      return true;
+    }
+    line->text.push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
+bool is_blank_text(const std::string& text) {
+  return text.find_first_not_of(" \t") == std::string::npos;
+}
+
+std::string trim_blanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  const size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// Splits one CSV line into its fields. False when a quote is left open or
+// is followed by something other than blanks before the next comma.
+bool split_csv_line(const std::string& text, std::vector<std::string>* fields) {
+  fields->clear();
+  size_t i = 0;
+  const size_t n = text.size();
+  for (;;) {
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) i++;
+    std::string field;
+    if (i < n && text[i] == '"') {
+      i++;
+      for (;;) {
+        if (i >= n) return false;
+        if (text[i] == '"') {
+          if (i + 1 < n && text[i + 1] == '"') {
+            field.push_back('"');
+            i += 2;
+            continue;
+          }
+          i++;
+          break;
+        }
+        field.push_back(text[i++]);
+      }
+      while (i < n && (text[i] == ' ' || text[i] == '\t')) i++;
+      if (i < n && text[i] != ',') return false;
+    } else {
+      const size_t comma = text.find(',', i);
+      const size_t end = comma == std::string::npos ? n : comma;
+      field = trim_blanks(text.substr(i, end - i));
+      if (field.find('"') != std::string::npos) return false;
+      i = end;
+    }
+    fields->push_back(field);
+    if (i >= n) return true;
+    i++;  // the comma
+  }
+}
+
+// A column name must be usable wherever matrix files and commands name a
+// variable: 1 to 28 characters, none of them a blank, tab, '#', '<', '='
+// or '>' (which would split it or cut it short in a matrix file or command).
+bool is_valid_csv_name(const std::string& name) {
+  if (name.empty() || name.size() > static_cast<size_t>(kSlotLen - 2)) return false;
+  return name.find_first_of(" \t#<=>") == std::string::npos;
+}
+
+struct CsvTable {
+  std::vector<std::string> names;
+  std::vector<double> values;  // row by row
+  int rows = 0;
+  bool has_na = false;
+};
+
+int report_csv_quote(const CsvLine& line, const char* file_name) {
+  fprintf(out_stream(), "ERROR: Unbalanced or misplaced double quote in line %d of %s.\n",
+          line.number, file_name);
+  return kReadLineRejected;
+}
+
+// Reads the header row into t->names; *has_case tells whether the first
+// column holds row labels.
+int read_csv_header(FILE* f, CsvLine* line, const char* file_name, CsvTable* t, bool* has_case) {
+  bool too_long = false;
+  bool got;
+  while ((got = read_csv_line(f, line, &too_long)) && !too_long && is_blank_text(line->text)) {
+  }
+  if (too_long) return report_too_long();
+  if (!got) {
+    fprintf(out_stream(), "ERROR: There is no header line with variable names.\n");
+    return kReadNoHeader;
+  }
+  if (line->number == 1 && line->text.compare(0, 3, "\xEF\xBB\xBF") == 0) line->text.erase(0, 3);
+  std::vector<std::string> fields;
+  if (!split_csv_line(line->text, &fields)) return report_csv_quote(*line, file_name);
+  *has_case = is_case_name(fields[0].c_str());
+  for (size_t k = *has_case ? 1 : 0; k < fields.size(); k++) {
+    if (!is_valid_csv_name(fields[k])) {
+      fprintf(out_stream(),
+              "ERROR: Column name '%.40s' in column %d of %s must have 1 to 28 characters and "
+              "no blank, tab, '#', '<', '=' or '>'.\n",
+              fields[k].c_str(), static_cast<int>(k) + 1, file_name);
+      return kReadLineRejected;
+    }
+    t->names.push_back(fields[k]);
+  }
+  if (t->names.empty()) {
+    fprintf(out_stream(), "ERROR: There are no columns in header\n");
+    return kReadNoColumns;
+  }
+  return kReadOk;
+}
+
+// Reads the data rows after the header into t->values.
+int read_csv_rows(FILE* f, CsvLine* line, const char* file_name, bool has_case, CsvTable* t) {
+  const size_t first = has_case ? 1 : 0;
+  const size_t expected = t->names.size() + first;
+  std::vector<std::string> fields;
+  bool too_long = false;
+  while (read_csv_line(f, line, &too_long)) {
+    if (too_long) return report_too_long();
+    if (is_blank_text(line->text)) continue;
+    if (!split_csv_line(line->text, &fields)) return report_csv_quote(*line, file_name);
+    const int row = t->rows + 1;
+    if (fields.size() != expected) {
+      fprintf(out_stream(),
+              "ERROR: Row %d (line %d) of %s has %d field(s); the header has %d.\n", row,
+              line->number, file_name, static_cast<int>(fields.size()),
+              static_cast<int>(expected));
+      return kReadWrongEntries;
+    }
+    for (size_t k = first; k < fields.size(); k++) {
+      double value = 0.0;
+      if (fields[k] == "NA" || fields[k] == "na") {
+        value = kNaMarker;
+        t->has_na = true;
+      } else if (fields[k].empty() || parse_real(fields[k].c_str(), &value) != 0) {
+        fprintf(out_stream(),
+                "ERROR: Entry '%.40s' in row %d (line %d), column %s of %s is not a number.\n",
+                fields[k].c_str(), row, line->number, t->names[k - first].c_str(), file_name);
+        return kReadNotANumber;
+      }
+      t->values.push_back(value);
+    }
+    t->rows++;
+  }
+  if (t->rows == 0) {
+    fprintf(out_stream(), "ERROR: There are is no data in matrix\n");
+    return kReadNoData;
+  }
+  return kReadOk;
+}
+
+// Puts a table read whole into the caller's storage, resized to fit.
+void store_csv_table(const CsvTable& t, ReadTarget<double>* target) {
+  const int cols = static_cast<int>(t.names.size());
+  resize_columns(target, cols);
+  resize_matrix(target, t.rows, cols);
+  for (int j = 0; j < cols; j++) snprintf((*target->names)[j], kSlotLen, "%s", t.names[j].c_str());
+  for (int i = 0; i < t.rows; i++)
+    for (int j = 0; j < cols; j++) (*target->matrix)[i][j] = t.values[i * cols + j];
+}
+
+// The CSV counterpart of read_matrix_file: the caller's storage changes only
+// when the whole file has been read.
+int read_csv_file(int init_rows, int init_cols, double*** matrix, int* rows, int* cols,
+                  const char* file_name, StringSlot** names, bool* has_na) {
+  if (init_rows < 0 || init_cols < 0) fatal_error("read_matrix: Code Bug , Unrecognized option (1)");
+  if (init_rows > 0 && init_cols == 0) fatal_error("read_matrix: Code Bug, Unrecognized option (2)");
+  *rows = init_rows;
+  *cols = init_cols;
+  fprintf(out_stream(), "Reading from %s.\n", file_name);
+  FILE* f = open_matrix_file(file_name);
+  if (!f) {
+    fprintf(out_stream(), "ERROR: Can't open this file. Does it exist?\n");
+    return kReadCantOpen;
+  }
+  CsvTable table;
+  CsvLine line;
+  bool has_case = false;
+  int code = read_csv_header(f, &line, file_name, &table, &has_case);
+  if (code == kReadOk) code = read_csv_rows(f, &line, file_name, has_case, &table);
+  fclose(f);
+  if (code != kReadOk) return code;
+  ReadTarget<double> target{matrix, names, rows, cols};
+  store_csv_table(table, &target);
+  *has_na = table.has_na;
+  return kReadOk;
+}
+
 }  // namespace
+
+bool is_csv_file_name(const char* file_name) {
+  const size_t len = strlen(file_name);
+  return len > 4 && strcasecmp(file_name + len - 4, ".csv") == 0;
+}
 
 int read_matrix(int init_rows, int init_cols, double*** matrix, int* rows, int* cols,
                 const char* file_name, StringSlot** names) {
   bool has_na = false;
   const int code =
-      read_matrix_file(init_rows, init_cols, matrix, rows, cols, file_name, names, &has_na);
+      is_csv_file_name(file_name)
+          ? read_csv_file(init_rows, init_cols, matrix, rows, cols, file_name, names, &has_na)
+          : read_matrix_file(init_rows, init_cols, matrix, rows, cols, file_name, names, &has_na);
   if (code == kReadOk && has_na)
     print_warning(
         "Matrix contains NA values. Operations on NA values other than \n\tin- and output will "

@@ -33,12 +33,23 @@ constexpr int kMaxScannedLine = 65536;
 // Most entries on one line, the Case label included.
 constexpr int kMaxLineEntries = 29;
 
+// True when file_name ends in ".csv" (in any case): such a file is read and
+// written as comma-separated values instead of a matrix file.
+bool is_csv_file_name(const char* file_name);
+
 // Reads file_name into *matrix (real entries, "NA"/"na" stored as kNaMarker)
 // and its column names into *names. On entry init_rows x init_cols describe
 // the storage passed in (0, 0 for none); on every return *rows x *cols
 // describe the storage then held (names has *cols entries), whether the read
 // succeeded or not. Returns 0 or one of the codes above after printing its
 // message on the output stream.
+//
+// A file whose name ends in ".csv" is read as comma-separated values: a
+// header row of names (at most 28 characters, without blanks, tabs, '#',
+// '<', '=' or '>'), then one row of numbers or NA per observation; fields may
+// be enclosed in double quotes. A first column named Case is dropped. Its
+// faults give the same codes, with messages naming the line, row and column;
+// the storage passed in is left as it was unless the whole file was read.
 int read_matrix(int init_rows, int init_cols, double*** matrix, int* rows, int* cols,
                 const char* file_name, StringSlot** names);
 

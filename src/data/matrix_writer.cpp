@@ -255,6 +255,69 @@ void write_body(FILE* f, int rows, int cols, const Entries& e, const StringSlot*
   free_column_names(&written);
 }
 
+// ---- CSV files ----
+
+// Writes a CSV field, in double quotes (doubling any quote inside) only when
+// it holds a comma, a quote, a line end or blanks at either end.
+void write_csv_field(FILE* f, const char* text) {
+  const size_t len = strlen(text);
+  const bool quote = len == 0 || strpbrk(text, ",\"\r\n") != nullptr || text[0] == ' ' ||
+                     text[len - 1] == ' ' || text[0] == '\t' || text[len - 1] == '\t';
+  if (!quote) {
+    fputs(text, f);
+    return;
+  }
+  fputc('"', f);
+  for (const char* c = text; *c; c++) {
+    if (*c == '"') fputc('"', f);
+    fputc(*c, f);
+  }
+  fputc('"', f);
+}
+
+// The CSV header row. Without names, the words of the header text name the
+// columns when there is one word per column (the joined y names); otherwise
+// the columns are named by their 1-based number.
+void write_csv_header(FILE* f, int cols, const StringSlot* names, int name_count,
+                      const char* header) {
+  ColumnNames written = make_column_names(cols, names, names ? name_count : 0);
+  if (!names && cols > 0) {
+    char words[kSlotLen * 8];
+    snprintf(words, sizeof words, "%s", header ? header : "");
+    int found = 0;
+    for (char* w = strtok(words, " \t"); w; w = strtok(nullptr, " \t")) found++;
+    if (found == cols) {
+      snprintf(words, sizeof words, "%s", header);
+      int j = 0;
+      for (char* w = strtok(words, " \t"); w; w = strtok(nullptr, " \t"))
+        snprintf(written.slots[j++], kSlotLen, "%.*s", kMaxWrittenEntry, w);
+    }
+  }
+  for (int j = 0; j < cols; j++) {
+    if (j > 0) fputc(',', f);
+    write_csv_field(f, written.slots[j]);
+  }
+  fputc('\n', f);
+  free_column_names(&written);
+}
+
+// One row per observation, every number in its exact form, NA as "NA".
+void write_csv_rows(FILE* f, int rows, int cols, double* const* matrix) {
+  char text[kSlotLen];
+  for (int i = 0; i < rows; i++) {
+    for (int j = 0; j < cols; j++) {
+      if (j > 0) fputc(',', f);
+      if (matrix[i][j] == kNaMarker) {
+        fputs("NA", f);
+      } else {
+        format_exact_number(matrix[i][j], text, kSlotLen);
+        fputs(text, f);
+      }
+    }
+    fputc('\n', f);
+  }
+}
+
 bool fits_screen(int rows) {
   if (rows <= kMaxScreenRows) return true;
   fprintf(out_stream(), "Sorry, Matrix is to big to be displayed on screen\n");
@@ -284,6 +347,11 @@ bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               bool full_precision, int name_count) {
   FILE* f = open_for_writing(file_name, mode, "writemat");
   fprintf(out_stream(), "Writing to file %s.\n", file_name);
+  if (is_csv_file_name(file_name)) {
+    if (mode != 'a') write_csv_header(f, cols, names, name_count, header);
+    write_csv_rows(f, rows, cols, matrix);
+    return finish_writing(f, file_name);
+  }
   if (mode != 'a') write_version_and_title(f, title);
   const RealEntries entries{matrix, fixed_format(full_precision)};
   write_body(f, rows, cols, entries, names, name_count, header, true);

@@ -25,6 +25,12 @@ constexpr int kMaxScreenRows = 21;
 // file. full_precision writes 15 decimals instead of 5. A file that cannot be
 // created ends the program with status 1.
 //
+// A file name ending in ".csv" gets comma-separated values instead: a header
+// row of the column names (without names, the words of header when there is
+// one per column), then one row per matrix row with every number in its
+// exact form (format_exact_number) and NA for the NA marker; no title, no
+// Case column, and no header row when appending.
+//
 // Every writer returns true when the whole file was written; a write that
 // fails afterwards (a full disk) prints "ERROR: Could not write to file
 // <name>: <reason>. The file is incomplete." on the output stream and

@@ -1,9 +1,10 @@
 // Fuzzes the matrix reader on every named matrix. The first byte of an input
 // picks the matrix (its value modulo 6) and, through its higher bits, whether
 // a small valid design and response are read first and whether the model is
-// fitted afterwards; the rest of the input is the matrix file. The matrix is
-// then shown, written back and read again, so the writer meets whatever the
-// reader accepted.
+// fitted afterwards, and whether the files are named ".csv" (comma-separated
+// values) rather than ".mat"; the rest of the input is the matrix file. The
+// matrix is then shown, written back and read again, so the writer meets
+// whatever the reader accepted.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string name = kMatrixNames[data[0] % 6];
   const bool preload = (data[0] & 0x40) != 0;
   const bool fit = (data[0] & 0x80) != 0;
-  std::vector<FuzzFile> files = {{"in.mat", std::string(reinterpret_cast<const char*>(data) + 1,
+  const std::string ending = (data[0] & 0x20) != 0 ? ".csv" : ".mat";
+  std::vector<FuzzFile> files = {{"in" + ending, std::string(reinterpret_cast<const char*>(data) + 1,
                                                         size - 1)}};
   if (count_lines(files[0].content) > kMaxFileLines) return 0;
   std::string commands;
@@ -40,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.push_back({"responses.mat", kResponses});
     commands += "X < design.mat\ny < responses.mat\n";
   }
-  commands += name + " < in.mat\n" + name + "\n" + name + " > out.mat\n" + name + " < out.mat\n";
+  commands += name + " < in" + ending + "\n" + name + "\n" + name + " > out" + ending + "\n" +
+              name + " < out" + ending + "\n";
   if (fit) commands += "Fit\nCrossValidate\n";
   commands += "Database\n";
   run_session(commands, files);
