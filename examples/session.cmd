@@ -1,6 +1,8 @@
 # A DORVE session on the example experiment: the Branin function over
-# Pressure in [-5, 10] and Temp in [0, 15], with a second response, Cost,
-# that must stay at or below 8.
+# Pressure in [-5, 10] and Temp in [0, 15], to be minimised, and the energy
+# Cost of a run, exp(0.3 Pressure) + exp(0.2 Temp), which must stay at or
+# below 3.5. The budget rules out the three minima of Branin (their Cost is
+# 4.1 and more), so the best affordable run lies on the edge Cost = 3.5.
 Info
 Tries = 5
 RandomSeed = 12
@@ -30,8 +32,14 @@ MainEffects > maineffects_out.mat
 JointEffects > jointeffects_out.mat
 # Propose a stage of five new runs from the fitted models.
 MinimizeStage 5 > stage.mat
-# Minimise Branin subject to Cost <= 8, running the example objective program
-# (built with the project) on every proposed point through dorve.temp.
+# Minimise Branin subject to Cost <= 3.5, running the example objective program
+# (built with the project) on every proposed point through dorve.temp. The
+# models are refitted every fifth new point (new points near the optimum add
+# little about theta and crowd the correlation matrix), and the search stops
+# once the criterion (the expected improvement) is below 0.5% of the best value
+# three times in a row.
 ObjectiveFunction = ../build/examples/objectives/branin_constrained
+MleFrequency = 5
+StoppingRelativeTolerance = 0.005
 Minimize
 Quit

@@ -48,8 +48,10 @@ std::string branin_script(bool with_cost) {
   return s;
 }
 
-std::string examples_dir() {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples")
+// The 24-run Branin experiment over Pressure and Temp with the linear
+// Cost = Pressure + Temp <= 8 that branin_script computes.
+std::string experiment_dir() {
+  return (std::filesystem::path(__FILE__).parent_path() / "data" / "linear_cost_experiment")
       .string();
 }
 
@@ -469,7 +471,7 @@ struct ExampleRun {
 
 ExampleRun run_example(bool constrained) {
   ScratchDir dir;
-  const std::string ex = examples_dir();
+  const std::string ex = experiment_dir();
   write_executable("objective.sh", branin_script(constrained));
   if (!constrained) {
     // The responses file without its Cost column.
