@@ -17,25 +17,6 @@
 
 namespace {
 
-struct CsvRead {
-  int code = -1;
-  int rows = 0;
-  int cols = 0;
-  double** m = nullptr;
-  StringSlot* names = nullptr;
-  std::string output;
-
-  ~CsvRead() {
-    if (rows > 0 && cols > 0) free_real_matrix(rows, cols, &m);
-    if (cols > 0) free_string_vector(cols, &names);
-  }
-  std::vector<std::string> name_list() const {
-    std::vector<std::string> v;
-    for (int j = 0; j < cols; j++) v.push_back(names[j]);
-    return v;
-  }
-};
-
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class DataCsv : public ::testing::Test {
@@ -49,7 +30,7 @@ class DataCsv : public ::testing::Test {
     write_file(path, content);
     return path;
   }
-  void read(const std::string& path, CsvRead* r) {
+  void read(const std::string& path, RealRead* r) {
     CapturedOutput out;
     r->code = read_matrix(0, 0, &r->m, &r->rows, &r->cols, path.c_str(), &r->names);
     r->output = out.text();
@@ -81,7 +62,7 @@ TEST_F(DataCsv, WrittenMatrixReadsBackBitForBit) {
             "0.30000000000000004,0.3333333333333333,-0\n"
             "1.7976931348623157e+308,4.94065645841247e-324,NA\n"
             "-2.2250738585072014e-308,123456789.12345679,1e+22\n");
-  CsvRead r;
+  RealRead r;
   read(path, &r);
   ASSERT_EQ(r.code, 0) << r.output;
   ASSERT_EQ(r.rows, 3);
@@ -114,7 +95,7 @@ TEST_F(DataCsv, HeaderWordsNameColumnsWhenNoNamesAreGiven) {
 TEST_F(DataCsv, SpreadsheetConventionsAreAccepted) {
   // Byte order mark, CR LF, quoted names and numbers, blanks around fields,
   // blank lines, a Case column of row labels.
-  CsvRead r;
+  RealRead r;
   read(put("d.csv",
            "\xEF\xBB\xBF\"Case\",\"temp\", p \r\n"
            "1,\"0.5\", 2 \r\n\r\n"

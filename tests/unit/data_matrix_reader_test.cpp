@@ -13,27 +13,6 @@ namespace {
 
 const char kReading[] = "Reading from ";
 
-// The result of one read_matrix call, with its storage released afterwards
-// using the dimensions the reader reported (which the registry checks).
-struct RealRead {
-  int code = -1;
-  int rows = 0;
-  int cols = 0;
-  double** m = nullptr;
-  StringSlot* names = nullptr;
-  std::string output;
-
-  ~RealRead() {
-    if (rows > 0 && cols > 0) free_real_matrix(rows, cols, &m);
-    if (cols > 0) free_string_vector(cols, &names);
-  }
-  std::vector<std::string> name_list() const {
-    std::vector<std::string> v;
-    for (int j = 0; j < cols; j++) v.push_back(names[j]);
-    return v;
-  }
-};
-
 struct TextRead {
   int code = -1;
   int rows = 0;

@@ -12,9 +12,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "numeric/alloc_registry.h"
+#include "numeric/storage.h"
 
 // Points the output stream at a memory buffer for the life of the object.
 class CapturedOutput {
@@ -90,5 +92,26 @@ inline void expect_registry_back_to(const RegistrySnapshot& before) {
   EXPECT_EQ(now.ints, before.ints);
   EXPECT_EQ(now.rows, before.rows);
 }
+
+// The result of one read_matrix call, with its storage released afterwards
+// using the dimensions the reader reported (which the registry checks).
+struct RealRead {
+  int code = -1;
+  int rows = 0;
+  int cols = 0;
+  double** m = nullptr;
+  StringSlot* names = nullptr;
+  std::string output;
+
+  ~RealRead() {
+    if (rows > 0 && cols > 0) free_real_matrix(rows, cols, &m);
+    if (cols > 0) free_string_vector(cols, &names);
+  }
+  std::vector<std::string> name_list() const {
+    std::vector<std::string> v;
+    for (int j = 0; j < cols; j++) v.push_back(names[j]);
+    return v;
+  }
+};
 
 #endif  // DORVE_TESTS_UNIT_DATA_TEST_SUPPORT_H_
