@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A termination request ends dorve with the signal number as its exit status,
-# after flushing what it had written to its output file.
+# with everything it had written already in its output file.
 set -u
 dorve=$1
 work=$(mktemp -d)
@@ -12,7 +12,7 @@ exec 3<>commands
 printf 'Tries = 4\n' >&3
 "$dorve" commands out.txt &
 pid=$!
-# The output file is flushed only at exit: give dorve time to handle the line.
+# Give dorve time to handle the line before the signal arrives.
 sleep 0.5
 kill -TERM "$pid"
 wait "$pid"
