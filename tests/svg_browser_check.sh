@@ -86,8 +86,8 @@ PY
 status=0
 # file, window size, a colour of its data: the effect line, the top of the
 # heat-map scale, the cross-validation points.
-for spec in "effects 920,650 08519c" "joint 920,690 fde725" "cv 740,400 08519c"; do
-  set -- $spec
+for picture in "effects 920,650 08519c" "joint 920,690 fde725" "cv 740,400 08519c"; do
+  set -- $picture
   python3 -c "import sys, xml.etree.ElementTree as E; E.parse(sys.argv[1])" "$1.svg" ||
     { echo "$1.svg is not well-formed XML"; status=1; continue; }
   timeout 120 "$browser" --headless --disable-gpu --no-sandbox --hide-scrollbars \
