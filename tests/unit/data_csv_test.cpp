@@ -19,24 +19,7 @@ namespace {
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-class DataCsv : public ::testing::Test {
- protected:
-  TempDir dir;
-  TrackingScope tracking{true};
-  RegistrySnapshot before;
-
-  std::string put(const std::string& name, const std::string& content) {
-    const std::string path = dir.file(name);
-    write_file(path, content);
-    return path;
-  }
-  void read(const std::string& path, RealRead* r) {
-    CapturedOutput out;
-    r->code = read_matrix(0, 0, &r->m, &r->rows, &r->cols, path.c_str(), &r->names);
-    r->output = out.text();
-  }
-  void TearDown() override { expect_registry_back_to(before); }
-};
+class DataCsv : public MatrixFileTest {};
 
 TEST_F(DataCsv, WrittenMatrixReadsBackBitForBit) {
   const double values[3][3] = {{0.1 + 0.2, 1.0 / 3.0, -0.0},

@@ -27,22 +27,8 @@ struct TextRead {
   }
 };
 
-class DataMatrixReader : public ::testing::Test {
+class DataMatrixReader : public MatrixFileTest {
  protected:
-  TempDir dir;
-  TrackingScope tracking{true};
-  RegistrySnapshot before;
-
-  std::string put(const std::string& name, const std::string& content) {
-    const std::string path = dir.file(name);
-    write_file(path, content);
-    return path;
-  }
-  void read(const std::string& path, RealRead* r) {
-    CapturedOutput out;
-    r->code = read_matrix(0, 0, &r->m, &r->rows, &r->cols, path.c_str(), &r->names);
-    r->output = out.text();
-  }
   void read_text(const std::string& path, TextRead* r) {
     CapturedOutput out;
     r->code = read_string_matrix(0, 0, &r->m, &r->rows, &r->cols, path.c_str(), &r->names);
@@ -63,7 +49,6 @@ class DataMatrixReader : public ::testing::Test {
       EXPECT_EQ(r.code, code) << content;
     }
   }
-  void TearDown() override { expect_registry_back_to(before); }
 };
 
 TEST_F(DataMatrixReader, ReadsASimpleBlockAfterAnyPreamble) {

@@ -17,6 +17,8 @@
 #include "base/interpreter.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/storage.h"
+#include "numeric_test_support.h"
+#include "data/matrix_reader.h"
 
 // Points the output stream at a memory buffer for the life of the object.
 class CapturedOutput {
@@ -112,6 +114,27 @@ struct RealRead {
     for (int j = 0; j < cols; j++) v.push_back(names[j]);
     return v;
   }
+};
+
+// A fixture for reading matrix files: a fresh folder, the registry on, and
+// every block the test allocates released again by the end.
+class MatrixFileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TrackingScope tracking{true};
+  RegistrySnapshot before;
+
+  std::string put(const std::string& name, const std::string& content) {
+    const std::string path = dir.file(name);
+    write_file(path, content);
+    return path;
+  }
+  void read(const std::string& path, RealRead* r) {
+    CapturedOutput out;
+    r->code = read_matrix(0, 0, &r->m, &r->rows, &r->cols, path.c_str(), &r->names);
+    r->output = out.text();
+  }
+  void TearDown() override { expect_registry_back_to(before); }
 };
 
 #endif  // DORVE_TESTS_UNIT_DATA_TEST_SUPPORT_H_
