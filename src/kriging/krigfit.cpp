@@ -319,8 +319,11 @@ void open_try_work(const KrigModel* kr, TryWork* w) {
   own_copy(d, kr->alpha, &m.alpha);
   own_copy(d, kr->theta, &m.theta);
   own_copy(1, kr->stochratio, &m.stochratio);
-  own_copy(r, kr->beta, &m.beta);
-  own_copy(1, kr->sigma2, &m.sigma2);
+  // beta and sigma2 are written by every evaluation before they are read.
+  m.beta = nullptr;
+  m.sigma2 = nullptr;
+  alloc_real_vector(r, &m.beta);
+  alloc_real_vector(1, &m.sigma2);
   open_fit(w->state, &m);
 }
 
