@@ -16,8 +16,16 @@ struct Interpreter {
 // The one interpreter of the run.
 extern Interpreter g_interp;
 
+// Where this thread's output goes instead of the output stream (null: the
+// output stream itself); work run on a pool of threads prints into buffers
+// that are put out in order afterwards.
+extern thread_local FILE* t_out_capture;
+
 // The output stream; standard output until the command line names a file.
-inline FILE* out_stream() { return g_interp.out ? g_interp.out : stdout; }
+inline FILE* out_stream() {
+  if (t_out_capture != nullptr) return t_out_capture;
+  return g_interp.out ? g_interp.out : stdout;
+}
 
 // Puts text on the output stream as it is.
 inline void say(const char* text) { fputs(text, out_stream()); }

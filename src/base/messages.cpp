@@ -8,6 +8,7 @@
 namespace {
 
 FatalErrorHandler g_fatal_handler = nullptr;
+thread_local CapturedFatal* t_fatal_capture = nullptr;
 
 }  // namespace
 
@@ -18,7 +19,24 @@ void end_run_after_error(const char* message, int status) {
   exit(status);
 }
 
+CapturedFatal* set_thread_fatal_capture(CapturedFatal* capture) {
+  CapturedFatal* previous = t_fatal_capture;
+  t_fatal_capture = capture;
+  return previous;
+}
+
+void raise_captured_fatal(const CapturedFatal& fatal) {
+  if (fatal.with_value) fatal_error_value(fatal.message.c_str(), fatal.value, fatal.label.c_str());
+  fatal_error(fatal.message.c_str());
+}
+
 void fatal_error(const char* message) {
+  if (t_fatal_capture != nullptr) {
+    t_fatal_capture->raised = true;
+    t_fatal_capture->with_value = false;
+    t_fatal_capture->message = message;
+    throw FatalErrorCaptured();
+  }
   if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, 1);
   fprintf(stderr, "DORVE ERROR... \n");
   fprintf(stderr, "%s \n", message);
@@ -27,6 +45,14 @@ void fatal_error(const char* message) {
 }
 
 void fatal_error_value(const char* message, double value, const char* label) {
+  if (t_fatal_capture != nullptr) {
+    t_fatal_capture->raised = true;
+    t_fatal_capture->with_value = true;
+    t_fatal_capture->message = message;
+    t_fatal_capture->label = label;
+    t_fatal_capture->value = value;
+    throw FatalErrorCaptured();
+  }
   if (g_fatal_handler != nullptr) {
     char value_line[160];
     snprintf(value_line, sizeof value_line, "%.60s %f", label, value);

@@ -2,6 +2,8 @@
 #ifndef DORVE_BASE_MESSAGES_H_
 #define DORVE_BASE_MESSAGES_H_
 
+#include <string>
+
 #include "base/string_slot.h"
 
 // Takes over a fatal error instead of ending the run: called with the message
@@ -12,6 +14,29 @@ using FatalErrorHandler = void (*)(const char* message, const char* value_line, 
 
 // Installs handler (null: the default, which ends the run).
 void set_fatal_error_handler(FatalErrorHandler handler);
+
+// A fatal error held back on a worker thread, to be raised again on the
+// calling thread once the output printed before it is out.
+struct CapturedFatal {
+  bool raised = false;
+  bool with_value = false;  // from fatal_error_value
+  std::string message;
+  std::string label;
+  double value = 0.0;
+};
+
+// What fatal_error and fatal_error_value throw while a capture is set on the
+// thread, after filling it in.
+struct FatalErrorCaptured {};
+
+// While capture is not null, fatal errors on this thread fill it in and throw
+// FatalErrorCaptured instead of ending the run (and the handler is not
+// called). Returns the capture that was set before.
+CapturedFatal* set_thread_fatal_capture(CapturedFatal* capture);
+
+// Raises a captured fatal error again with the same text: fatal_error or
+// fatal_error_value, the handler included.
+[[noreturn]] void raise_captured_fatal(const CapturedFatal& fatal);
 
 // Ends the run with status after an error whose message (passed on to the
 // handler) is already printed: exit(status), or the fatal-error handler.

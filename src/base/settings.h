@@ -7,6 +7,11 @@
 constexpr int kObjectiveTextSize = 150;
 constexpr int kShortTextSize = 32;
 
+// The number of hardware threads, at least 1: the default of Threads.
+int default_thread_count();
+// The largest Threads value accepted.
+constexpr int kMaxThreads = 256;
+
 struct Settings {
   int Tries = 3;
   char ObjectiveFunction[kObjectiveTextSize] = "";
@@ -30,6 +35,7 @@ struct Settings {
   int CriterionOptimTries = -1;  // -1: twice the number of observations
   bool RandomError = false;
   double OptTolAbs = 0.0;  // absolute tolerance of the criterion optimiser
+  int Threads = default_thread_count();  // worker threads of a fit
 };
 
 extern Settings g_settings;

@@ -57,6 +57,8 @@ void print_database(const KrigModel* models, const KrigArray* ka) {
         out);
   fprintf(out, "Tries:                                  %3d\n", s.Tries);
   fprintf(out, "StoppingCriterion:               %10s\n", s.StoppingCriterion);
+  if (s.Threads != default_thread_count())
+    fprintf(out, "Threads:                                %3d\n", s.Threads);
   if (s.MleFrequency != 1) fprintf(out, "MleFrequency:                        %3d\n", s.MleFrequency);
   if (s.MlePercentage != 0.0)
     fprintf(out, "MlePercentage:                       %3.1e\n", s.MlePercentage);

@@ -92,6 +92,18 @@ void set_tries(const char* value) {
   }
 }
 
+// The fit runs its tries on up to this many threads; results and output do
+// not depend on the number.
+void set_threads(const char* value) {
+  int v;
+  if (int_in_range(value, 1, kMaxThreads, &v)) {
+    g_settings.Threads = v;
+    fprintf(out_stream(), "Threads = %d\n", v);
+  } else {
+    say("Sorry, command ignored. 0<Threads<=256, integer.\n");
+  }
+}
+
 void set_objective_function(const char* value) {
   snprintf(g_settings.ObjectiveFunction, kObjectiveTextSize, "%s", value);
   g_settings.objective_set = true;
@@ -287,6 +299,7 @@ const OptionRow kOptions[] = {
     {"CriterionOptimMethod", set_criterion_optim_method},
     {"CriterionOptimStart", set_criterion_optim_start},
     {"RandomError", set_random_error},
+    {"Threads", set_threads},
 };
 
 const OptionRow* find_option(const char* key) {

@@ -20,6 +20,7 @@
 // agree bit for bit.
 #include "kriging/eigen.h"
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -133,13 +134,14 @@ double absolute_negligible(const double* d, const double* e, int n) {
   return DBL_EPSILON * norm;
 }
 
-long long g_fallback_eigenvalues = 0;
+// Counted from every thread that decomposes (the tries of a fit run in parallel).
+std::atomic<long long> g_fallback_eigenvalues{0};
 
 // Counts an eigenvalue that needed the absolute test. Builds with
 // DORVE_QL_TRACE also report it on standard error, so that whole runs of the
 // program show how often the test is needed.
 void note_fallback_eigenvalue(int l, int n, int iter) {
-  g_fallback_eigenvalues++;
+  g_fallback_eigenvalues.fetch_add(1, std::memory_order_relaxed);
 #ifdef DORVE_QL_TRACE
   fprintf(stderr, "tqli: eigenvalue %d of %d needed the absolute test, %d iterations\n", l, n,
           iter);
@@ -326,7 +328,7 @@ void tqli(double* d, double* e, int n, double** z) {
   transpose_in_place(z, n);
 }
 
-long long tqli_fallback_eigenvalues() { return g_fallback_eigenvalues; }
+long long tqli_fallback_eigenvalues() { return g_fallback_eigenvalues.load(); }
 
 void eigen_symmetric(double** a, int n, double* d) {
   double* e = nullptr;

@@ -17,15 +17,19 @@ void fit_all_models(KrigModel* models, KrigArray* ka) {
   print_database(models, ka);
   const int ycount = ky_count(ka);
   if (ycount == 0) fprintf(out, "Sorry, no response variables.\n");
+  // The tries of all y variables run together; what is printed meanwhile is
+  // held back and comes out in order.
+  FitBatch* batch = open_fit_batch();
   for (int i = 0; i < ycount; i++) {
     KrigModel* kr = &models[i];
-    fprintf(out, "Fitting %s ... \n", kr->yname);
+    fprintf(out_stream(), "Fitting %s ... \n", kr->yname);
     // Every model gets X and y from the y read; a model without them is
     // reported and left alone rather than fitted on unset data.
     if (!check_initialized(kr->init, "X", "y", nullptr, nullptr, nullptr, true)) continue;
     // Missing or non-finite responses would be fitted as numbers; the model
     // keeps what it held and the other y variables are fitted.
     if (!responses_can_be_fitted(kr)) continue;
-    mle_fit(kr, 1);
+    add_to_fit_batch(batch, kr, 1);
   }
+  run_fit_batch(batch);
 }

@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/ordered_tasks.h"
 #include "base/settings.h"
 #include "data/model_store.h"
 #include "kriging/correlation.h"
@@ -48,15 +51,22 @@ struct FitState {
   int last_negatives = 0;    // negative eigenvalues of R in the last evaluation
 };
 
+// The fit of krigfit_begin .. krigfit_end on the thread that called it.
 FitState g_fit;
+// The fit that loglike works on in this thread: g_fit, or the state of the
+// try a worker thread is running.
+thread_local FitState* t_fit = nullptr;
 
 FitState& current_fit(const char* caller) {
-  if (g_fit.kr == nullptr) {
+  if (t_fit == nullptr) {
     fprintf(stderr, "%s\n", caller);
     fatal_error("krigfit: Code Bug : no model is being fitted");
   }
-  return g_fit;
+  return *t_fit;
 }
+
+// The state the last evaluation's determinant is recorded in.
+FitState& recording_fit() { return t_fit != nullptr ? *t_fit : g_fit; }
 
 // inv_lambda = reciprocals of the eigenvalues, near-zero ones taken as 0.
 void invert_eigenvalues(FitState& s) {
@@ -217,15 +227,116 @@ void release_work(FitState& s) {
   free_real_matrix(r + 1, n, &s.T);
 }
 
-// m + 1 vertices, vertex i from position `first` on drawn at random and
-// evaluated.
-void random_vertices(int first, int m, double** P, double* Y) {
+// Vertices `first` .. m of P drawn at random (m coordinates each), in the
+// order the search has always drawn them.
+void draw_random_vertices(int first, int m, double** P) {
   for (int i = first; i <= m; i++) {
     for (int j = 0; j < m; j++) P[i][j] = (random_uniform() - 0.5) * kPi;
     // The stochastic share starts between 0.5 and 1.
     if (g_settings.RandomError) P[i][m - 1] = random_uniform() * kPi / 2.0;
-    Y[i] = loglike(P[i], m);
   }
+}
+
+// The m + 1 start vertices of try try_num (from 1) in P, not yet evaluated.
+// Try 1 of a model with supplied alpha and theta starts from them.
+void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
+  const bool supplied = kr->init.alpha && kr->init.theta;
+  if (try_num > 1 || !supplied) {
+    kr->init.alpha = 1;
+    kr->init.theta = 1;
+    draw_random_vertices(0, m, P);
+  } else if (try_num == 1) {
+    fprintf(out_stream(), "Supplied Parameter values used as Starting values for mle.\n");
+    trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
+    draw_random_vertices(1, m, P);
+  } else {
+    fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
+  }
+}
+
+// Makes s the fit of kr with work storage for its n and r.
+void open_fit(FitState& s, KrigModel* kr) {
+  s = FitState();
+  s.kr = kr;
+  s.n = kr->n[0];
+  s.r = kr->r[0];
+  create_work(s);
+}
+
+void close_fit(FitState& s) {
+  release_work(s);
+  s = FitState();
+}
+
+// Makes s the fit loglike works on in this thread while in scope.
+struct CurrentFitScope {
+  FitState* previous;
+  explicit CurrentFitScope(FitState& s) : previous(t_fit) { t_fit = &s; }
+  ~CurrentFitScope() { t_fit = previous; }
+  CurrentFitScope(const CurrentFitScope&) = delete;
+  CurrentFitScope& operator=(const CurrentFitScope&) = delete;
+};
+
+// What one try of the search found: the best t is left in row 0 of the
+// vertices, value is the objective there (the negative log-likelihood) and
+// evaluations the count the search method reports.
+struct TryResult {
+  double value;
+  int evaluations;
+};
+
+// One try of the downhill simplex from the m + 1 start vertices P on its own
+// fit state s: the vertices are evaluated in order into Y, then the search
+// runs. Another search method per try is plugged in here.
+TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
+  const CurrentFitScope scope(s);
+  for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
+  const int k =
+      minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
+  return TryResult{Y[0], k};
+}
+
+// The model a try works on: the fitted model's design, responses and F
+// shared for reading, its own copies of everything loglike writes (alpha,
+// theta, stochratio, R, beta, sigma2), with the try's fit state.
+struct TryWork {
+  KrigModel model;
+  FitState state;
+};
+
+void own_copy(int n, const double* from, double** to) {
+  *to = nullptr;
+  alloc_real_vector(n, to);
+  copy_real_vector(n, from, *to);
+}
+
+void open_try_work(const KrigModel* kr, TryWork* w) {
+  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
+  w->model = *kr;
+  KrigModel& m = w->model;
+  m.R = nullptr;
+  alloc_real_matrix(n, n, &m.R);
+  own_copy(d, kr->alpha, &m.alpha);
+  own_copy(d, kr->theta, &m.theta);
+  own_copy(1, kr->stochratio, &m.stochratio);
+  // beta and sigma2 are written by every evaluation before they are read.
+  m.beta = nullptr;
+  m.sigma2 = nullptr;
+  alloc_real_vector(r, &m.beta);
+  alloc_real_vector(1, &m.sigma2);
+  open_fit(w->state, &m);
+}
+
+void close_try_work(TryWork* w) {
+  KrigModel& m = w->model;
+  const int n = m.n[0], d = m.d[0], r = m.r[0];
+  close_fit(w->state);
+  free_real_matrix(n, n, &m.R);
+  free_real_vector(d, &m.alpha);
+  free_real_vector(d, &m.theta);
+  free_real_vector(1, &m.stochratio);
+  free_real_vector(r, &m.beta);
+  free_real_vector(1, &m.sigma2);
 }
 
 void report_try(int try_num, double best, int evals, const KrigModel* kr) {
@@ -279,29 +390,29 @@ void finish_fit(FitState& s) {
 }  // namespace
 
 void krigfit_begin(KrigModel* kr) {
-  if (g_fit.kr != nullptr) fatal_error("krigfit: Code Bug : a fit is already in progress");
-  g_fit = FitState();
-  g_fit.kr = kr;
-  g_fit.n = kr->n[0];
-  g_fit.r = kr->r[0];
+  if (g_fit.kr != nullptr || t_fit != nullptr)
+    fatal_error("krigfit: Code Bug : a fit is already in progress");
   krCalcF(kr);  // r must be 1
-  create_work(g_fit);
+  open_fit(g_fit, kr);
+  t_fit = &g_fit;
 }
 
 void krigfit_end() {
   FitState& s = current_fit("krigfit_end");
-  release_work(s);
-  g_fit = FitState();
+  close_fit(s);
+  t_fit = nullptr;
 }
 
 void krigfit_difficulties(int* t4, int* t5) {
-  *t4 = g_fit.t4;
-  *t5 = g_fit.t5;
+  const FitState& s = recording_fit();
+  *t4 = s.t4;
+  *t5 = s.t5;
 }
 
 double krigfit_last_logdet(int* negatives) {
-  *negatives = g_fit.last_negatives;
-  return g_fit.last_logdet;
+  const FitState& s = recording_fit();
+  *negatives = s.last_negatives;
+  return s.last_logdet;
 }
 
 void set_corpar(KrigModel* kr, const double* t, int d) {
@@ -337,8 +448,9 @@ double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int*
   double logdet = 0.0;
   int negatives = 0;
   const bool defined = log_determinant(lambda, n, &logdet, &negatives);
-  g_fit.last_logdet = logdet;
-  g_fit.last_negatives = negatives;
+  FitState& record = recording_fit();
+  record.last_logdet = logdet;
+  record.last_negatives = negatives;
 
   double L;
   if (!defined) {  // det = 0 or not a number
@@ -374,27 +486,42 @@ double loglike(double* t, int) {
 
 void start_values_krfit(int try_num, int m, double** P, double* Y) {
   KrigModel* kr = current_fit("start_values_krfit").kr;
-  const bool supplied = kr->init.alpha && kr->init.theta;
-  if (try_num > 1 || !supplied) {
-    kr->init.alpha = 1;
-    kr->init.theta = 1;
-    random_vertices(0, m, P, Y);
-  } else if (try_num == 1) {
-    fprintf(out_stream(), "Supplied Parameter values used as Starting values for mle.\n");
-    trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
-    Y[0] = loglike(P[0], m);
-    random_vertices(1, m, P, Y);
-  } else {
-    fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
-  }
+  draw_start_vertices(kr, try_num, m, P);
+  for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
 }
 
-void mle_fit(KrigModel* kr, int report) {
-  krigfit_begin(kr);
-  FitState& s = g_fit;
+namespace {
+
+// One try of a planned fit: its start vertices (drawn when the fit was
+// planned) and what the search left.
+struct PlannedTry {
+  double** P = nullptr;  // (m + 1) x m: start vertices, then the final simplex
+  double* Y = nullptr;   // m + 1 values
+  int t4 = 0;
+  int t5 = 0;
+  bool t2_warned = false;  // the (T2) warning came in this try
+};
+
+// A fit in three steps: planned on the calling thread (its messages before
+// the first try, every start vertex drawn in order), its tries run on any
+// thread, then completed on the calling thread (best try, reports, the final
+// model).
+struct PlannedFit {
+  KrigModel* kr = nullptr;
+  int report = 0;
+  int d = 0;
+  int m = 0;
+  std::string lead;  // printed before the first try's output
+  std::vector<PlannedTry> tries;
+};
+
+void plan_fit(PlannedFit* fit) {
+  KrigModel* kr = fit->kr;
+  if (g_fit.kr != nullptr || t_fit != nullptr)
+    fatal_error("krigfit: Code Bug : a fit is already in progress");
+  krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
   kr->loglik[0] = kMleInitialBest;
-
   int m;
   if (g_settings.RandomError) {
     m = 2 * d + 1;
@@ -403,41 +530,66 @@ void mle_fit(KrigModel* kr, int report) {
     if (kr->stochratio[0] != 1.0) print_warning("Setting ErrorVariance to 0.0 for Fitting");
   }
   kr->stochratio[0] = 1.0;
+  fit->d = d;
+  fit->m = m;
+  fit->tries.resize(g_settings.Tries);
+  for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
+    PlannedTry& t = fit->tries[attempt];
+    alloc_real_matrix(m + 1, m, &t.P);
+    alloc_real_vector(m + 1, &t.Y);
+    draw_start_vertices(kr, attempt + 1, m, t.P);
+  }
+}
 
-  double** P = nullptr;
-  double* Y = nullptr;
+// Try `attempt` (from 0) of a planned fit, on its own copy of the model.
+void run_planned_try(PlannedFit* fit, int attempt) {
+  PlannedTry& t = fit->tries[attempt];
+  TryWork work;
+  open_try_work(fit->kr, &work);
+  const TryResult result = run_simplex_try(work.state, fit->m, t.P, t.Y);
+  const int k = result.evaluations;
+  const int evals = fit->d + 1 + k;
+  if (k == 0)
+    print_warning("One MLE try failed to start");
+  else if (k > kMleMaxEvaluations)
+    print_warning("MLE try was interrupted when max iteration was reached");
+  set_corpar(&work.model, t.P[0], fit->d);
+  if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
+  t.t4 = work.state.t4;
+  t.t5 = work.state.t5;
+  t.t2_warned = work.state.t2_warned;
+  close_try_work(&work);
+}
+
+// The best try made final in the model, with the closing reports.
+void complete_fit(PlannedFit* fit) {
+  KrigModel* kr = fit->kr;
+  const int d = fit->d, m = fit->m;
+  FitState s;
+  open_fit(s, kr);
   double* best_alpha = nullptr;
   double* best_theta = nullptr;
-  alloc_real_matrix(m + 1, m, &P);
-  alloc_real_vector(m + 1, &Y);
   alloc_real_vector(d, &best_alpha);
   alloc_real_vector(d, &best_theta);
   double best_stochratio = 1.0;
-
-  for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
-    s.t2_warned = false;
-    start_values_krfit(attempt + 1, m, P, Y);
-    int evals = d + 1;
-    const int k = minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
-                           "simplex");
-    evals += k;
-    if (k == 0)
-      print_warning("One MLE try failed to start");
-    else if (k > kMleMaxEvaluations)
-      print_warning("MLE try was interrupted when max iteration was reached");
-    set_corpar(kr, P[0], d);
+  const int tries = static_cast<int>(fit->tries.size());
+  for (int attempt = 0; attempt < tries; attempt++) {
+    const PlannedTry& t = fit->tries[attempt];
+    set_corpar(kr, t.P[0], d);
     // The first try is always kept, so that the best copies hold parameters
     // even when every try ends below the starting best.
-    if (attempt == 0 || -Y[0] > kr->loglik[0]) {
-      kr->loglik[0] = -Y[0];
+    if (attempt == 0 || -t.Y[0] > kr->loglik[0]) {
+      kr->loglik[0] = -t.Y[0];
       copy_real_vector(d, kr->alpha, best_alpha);
       copy_real_vector(d, kr->theta, best_theta);
       best_stochratio = kr->stochratio[0];
     }
-    if (report) report_try(attempt + 1, -Y[0], evals, kr);
+    s.t4 += t.t4;
+    s.t5 += t.t5;
+    s.t2_warned = t.t2_warned;
   }
   report_difficulties(s);
-  if (-Y[0] != kr->loglik[0]) {
+  if (tries > 0 && -fit->tries[tries - 1].Y[0] != kr->loglik[0]) {
     copy_real_vector(d, best_alpha, kr->alpha);
     copy_real_vector(d, best_theta, kr->theta);
     kr->stochratio[0] = best_stochratio;
@@ -445,11 +597,98 @@ void mle_fit(KrigModel* kr, int report) {
   finish_fit(s);
   report_fit(kr);
 
-  free_real_matrix(m + 1, m, &P);
-  free_real_vector(m + 1, &Y);
+  for (PlannedTry& t : fit->tries) {
+    free_real_matrix(m + 1, m, &t.P);
+    free_real_vector(m + 1, &t.Y);
+  }
   free_real_vector(d, &best_alpha);
   free_real_vector(d, &best_theta);
-  krigfit_end();
+  close_fit(s);
 }
 
-void reset_fit_state() { g_fit = FitState(); }
+}  // namespace
+
+struct FitBatch {
+  HeldOutput held;                 // the calling thread's output since the last fit was added
+  std::vector<PlannedFit*> fits;
+  bool planning_failed = false;    // the last fit added ended in a fatal error while planned
+  CapturedFatal planning_fatal;
+};
+
+FitBatch* open_fit_batch() {
+  FitBatch* batch = new FitBatch;
+  hold_output(&batch->held);
+  return batch;
+}
+
+void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report) {
+  PlannedFit* fit = new PlannedFit;
+  fit->kr = kr;
+  fit->report = report;
+  CapturedFatal* previous = set_thread_fatal_capture(&batch->planning_fatal);
+  try {
+    plan_fit(fit);
+  } catch (const FatalErrorCaptured&) {
+    // The fits before it run and print first, then the error ends the run
+    // as it would have without the batch. The abandoned fit is not released.
+    set_thread_fatal_capture(previous);
+    batch->planning_failed = true;
+    run_fit_batch(batch);
+  }
+  set_thread_fatal_capture(previous);
+  fit->lead = release_output(&batch->held);
+  batch->fits.push_back(fit);
+  hold_output(&batch->held);
+}
+
+namespace {
+
+void put_text(FILE* out, const std::string& text) {
+  if (!text.empty()) fwrite(text.data(), 1, text.size(), out);
+}
+
+}  // namespace
+
+void run_fit_batch(FitBatch* batch) {
+  const std::string trailing = release_output(&batch->held);
+  std::vector<PlannedFit*> owner;
+  std::vector<int> attempt;
+  for (PlannedFit* fit : batch->fits) {
+    for (int i = 0; i < static_cast<int>(fit->tries.size()); i++) {
+      owner.push_back(fit);
+      attempt.push_back(i);
+    }
+  }
+  std::vector<TaskRecord> records;
+  run_ordered_tasks(
+      static_cast<int>(owner.size()), g_settings.Threads,
+      [&owner, &attempt](int i) { run_planned_try(owner[i], attempt[i]); }, &records);
+
+  FILE* out = out_stream();
+  size_t task = 0;
+  for (PlannedFit* fit : batch->fits) {
+    put_text(out, fit->lead);
+    for (size_t i = 0; i < fit->tries.size(); i++, task++) {
+      put_text(out, records[task].output);
+      if (records[task].fatal.raised) raise_captured_fatal(records[task].fatal);
+    }
+    complete_fit(fit);
+    delete fit;
+  }
+  put_text(out, trailing);
+  const bool failed = batch->planning_failed;
+  const CapturedFatal fatal = batch->planning_fatal;
+  delete batch;
+  if (failed) raise_captured_fatal(fatal);
+}
+
+void mle_fit(KrigModel* kr, int report) {
+  FitBatch* batch = open_fit_batch();
+  add_to_fit_batch(batch, kr, report);
+  run_fit_batch(batch);
+}
+
+void reset_fit_state() {
+  g_fit = FitState();
+  t_fit = nullptr;
+}

@@ -7,9 +7,12 @@
 // Parameter vector t (m = 2d, or 2d + 1 with RandomError):
 //   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
 //
-// The fit state (the model being fitted, the work storage, the counters of
-// numerical difficulties) is process-wide and admits one fit at a time: the
-// objective loglike receives only t.
+// The tries of a fit are independent once their start vertices are drawn:
+// they run on a pool of up to Threads threads, each try on its own copy of
+// what the likelihood overwrites, and what they print comes out in the order
+// of a sequential run, so results and output do not depend on Threads. The
+// objective loglike receives only t and works on the fit current in its
+// thread (krigfit_begin on the calling thread, a try's own state in a worker).
 #ifndef DORVE_KRIGING_KRIGFIT_H_
 #define DORVE_KRIGING_KRIGFIT_H_
 
@@ -36,6 +39,19 @@ constexpr double kNegativeDetLimit = -1e-4;
 // sigma2, loglik, R, F and the augmented decomposition. report 1 prints a
 // line per try; the closing summary is always printed.
 void mle_fit(KrigModel* kr, int report);
+
+// Several fits whose tries share one pool of threads, printed as if fitted
+// one after another. Between open_fit_batch and run_fit_batch everything the
+// calling thread prints is held back and comes out in its place among the
+// fits' output. add_to_fit_batch prints what a fit prints before its first
+// try and draws every start vertex (in the order of a sequential run);
+// run_fit_batch runs all tries, prints, completes each fit as mle_fit does,
+// and releases the batch. A fatal error anywhere comes out after the output
+// printed before it, with its usual text.
+struct FitBatch;
+FitBatch* open_fit_batch();
+void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report);
+void run_fit_batch(FitBatch* batch);
 
 // The negative profile log-likelihood of the model being fitted at t (m
 // values). Leaves alpha, theta, stochratio, R, beta and sigma2 of the model
@@ -69,9 +85,9 @@ void trafo_corpar(const double* alpha, const double* theta, double sigma2, doubl
 // Y. Try 1 of a model with supplied alpha and theta starts from them.
 void start_values_krfit(int try_num, int m, double** P, double* Y);
 
-// Makes kr the model being fitted and creates the work storage for its n and
-// r (krigfit_begin), and releases it again (krigfit_end). mle_fit brackets
-// its searches with them; a direct user of loglike must do the same.
+// Makes kr the model being fitted on the calling thread and creates the work
+// storage for its n and r (krigfit_begin), and releases it again
+// (krigfit_end). A direct user of loglike must bracket its calls with them.
 void krigfit_begin(KrigModel* kr);
 // Forgets a fit left in progress by a fatal error (its storage is not
 // released), so that a harness can start a new session in the same process.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +34,16 @@ struct RegistrySlot {
 };
 
 constexpr size_t kNoSlot = static_cast<size_t>(-1);
+
+// The lists are shared by every thread that allocates (the tries of a fit run
+// on a pool of threads): each entry point holds this lock. It is recursive
+// because the allocation entry points look up and update through the others.
+std::recursive_mutex& registry_lock() {
+  static std::recursive_mutex* lock = new std::recursive_mutex;
+  return *lock;
+}
+
+using RegistryGuard = std::lock_guard<std::recursive_mutex>;
 
 struct RegistryList {
   std::vector<RegistrySlot> slots;
@@ -272,18 +283,32 @@ void* heap_realloc(void* p, int n, size_t elem_size) {
 }
 
 void add_list(bool add, int n, double* p) {
+  const RegistryGuard guard(registry_lock());
   update_list(real_list(), kRealListTexts, add, n, p);
 }
 
-void add_list_i(bool add, int n, int* p) { update_list(int_list(), kIntListTexts, add, n, p); }
+void add_list_i(bool add, int n, int* p) {
+  const RegistryGuard guard(registry_lock());
+  update_list(int_list(), kIntListTexts, add, n, p);
+}
 
-void add_list_dr(bool add, int n, double** p) { update_list(dlist(), kDListTexts, add, n, p); }
+void add_list_dr(bool add, int n, double** p) {
+  const RegistryGuard guard(registry_lock());
+  update_list(dlist(), kDListTexts, add, n, p);
+}
 
-int seek_list(int n, const double* p) { return seek_in(real_list(), n, p); }
+int seek_list(int n, const double* p) {
+  const RegistryGuard guard(registry_lock());
+  return seek_in(real_list(), n, p);
+}
 
-int seek_list_i(int n, const int* p) { return seek_in(int_list(), n, p); }
+int seek_list_i(int n, const int* p) {
+  const RegistryGuard guard(registry_lock());
+  return seek_in(int_list(), n, p);
+}
 
 int seek_list_dr(int n, double* const* p) {
+  const RegistryGuard guard(registry_lock());
   const int found = seek_in(dlist(), n, p);
   if (found == 2) {
     const int position = position_of(dlist(), p);
@@ -294,6 +319,7 @@ int seek_list_dr(int n, double* const* p) {
 }
 
 void print_dlist(const char* label) {
+  const RegistryGuard guard(registry_lock());
   printf("Double Pointer List: %s \n", label);
   for (const RegistrySlot& slot : dlist().slots)
     if (slot.live) printf("%p %d ", slot.address, slot.count);
@@ -301,6 +327,7 @@ void print_dlist(const char* label) {
 }
 
 double* generic_alloc(int oldn, double* p, int newn) {
+  const RegistryGuard guard(registry_lock());
   const int seek = seek_list(oldn, p);
   const KindTexts& t = kRealTexts;
   switch (classify(oldn, p, newn, true)) {
@@ -335,6 +362,7 @@ double* generic_alloc(int oldn, double* p, int newn) {
 }
 
 int* generic_alloc_i(int oldn, int* p, int newn) {
+  const RegistryGuard guard(registry_lock());
   const int seek = seek_list_i(oldn, p);
   const KindTexts& t = kIntTexts;
   switch (classify(oldn, p, newn, false)) {
@@ -367,6 +395,7 @@ int* generic_alloc_i(int oldn, int* p, int newn) {
 }
 
 double** generic_alloc_dr(int oldn, double** p, int newn) {
+  const RegistryGuard guard(registry_lock());
   const int seek = seek_list_dr(oldn, p);
   const KindTexts& t = kDrTexts;
   switch (classify(oldn, p, newn, false)) {
@@ -401,21 +430,27 @@ double** generic_alloc_dr(int oldn, double** p, int newn) {
   fatal_error(t.code_bug);
 }
 
-int registry_size(RegistryKind kind) { return list_of(kind).size; }
+int registry_size(RegistryKind kind) {
+  const RegistryGuard guard(registry_lock());
+  return list_of(kind).size;
+}
 
 const void* registry_address(RegistryKind kind, int index) {
+  const RegistryGuard guard(registry_lock());
   RegistryList& list = list_of(kind);
   compact(list);
   return (index >= 0 && index < list.size) ? list.slots[index].address : nullptr;
 }
 
 int registry_count(RegistryKind kind, int index) {
+  const RegistryGuard guard(registry_lock());
   RegistryList& list = list_of(kind);
   compact(list);
   return (index >= 0 && index < list.size) ? list.slots[index].count : 0;
 }
 
 void reset_alloc_registry() {
+  const RegistryGuard guard(registry_lock());
   RegistryList* const lists[] = {&real_list(), &int_list(), &dlist()};
   for (RegistryList* list : lists) *list = RegistryList();
 }
