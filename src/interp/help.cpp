@@ -37,6 +37,7 @@ const char* const kHelpLines[] = {
     "StoppingAbsoluteTolerance \t= {number} #default is 0.001\n",
     "StoppingRelativeTolerance \t= {number} #default is 0.001\n",
     "Tries\t \t\t\t= {number} #default is 3\n",
+    "Threads\t\t\t\t= {number} #default is the number of processors\n",
     "CriterionOptimStart             = {random|displacement|distanceneighbour}\n",
     "                                 #default is distanceneighbour\n",
     "CriterionOptimMethod            = {simplex|powell} #default is simplex\n",
