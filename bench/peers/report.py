@@ -21,6 +21,7 @@ from loglik import correlation_matrix, profile_loglik  # noqa: E402
 # DORVE prints the log-likelihood with six decimals, and its R is ill-conditioned.
 LOGLIK_AGREEMENT = 1e-5
 NOTE_DIFFERENCE = 0.005  # the table shows two decimals
+TRY_EVALUATION_LIMIT = 2000  # DORVE's simplex stops a try there
 R_AGREEMENT = 1e-12
 
 
@@ -36,16 +37,19 @@ def printed_loglik(text):
     return float(found[0])
 
 
-def dorve_row(folder, method, y, ytest):
+def dorve_row(folder, method, data):
+    y, ytest, d = data["y"], data["ytest"], data["x"].shape[1]
     text = open(os.path.join(folder, "out.txt")).read()
     times = open(os.path.join(folder, "time.txt")).read().split()
     user, system, elapsed = (float(v) for v in times)
     pred = read_csv_matrix(os.path.join(folder, "pred.csv"))[:, 0]
-    evals = sum(int(e) for e in re.findall(r"^MLE-Try.*Evals:\s*(\d+)", text, re.M))
-    notes = ["%d evaluations" % evals] if evals else []
-    at_limit = text.count("max iteration was reached")
+    tries = [int(e) for e in re.findall(r"^MLE-Try.*Evals:\s*(\d+)", text, re.M)]
+    notes = ["%d evaluations" % sum(tries)] if tries else []
+    # A try's Evals is d + 1 plus the minimiser's count; DORVE warns only when
+    # the minimiser passes the limit, not when it stops exactly on it.
+    at_limit = sum(1 for e in tries if e - (d + 1) >= TRY_EVALUATION_LIMIT)
     if at_limit:
-        notes.append("tries at the evaluation limit: %d" % at_limit)
+        notes.append("tries at the %d-evaluation limit: %d" % (TRY_EVALUATION_LIMIT, at_limit))
     loglik = printed_loglik(text)
     if os.path.exists(os.path.join(folder, "fit_R.csv")):  # numpy's view of the same point
         mine, ll_note = profile_loglik(read_csv_matrix(os.path.join(folder, "fit_R.csv")), y)
@@ -110,7 +114,7 @@ def main():
     for name in args.sets.split(","):
         folder = os.path.join(args.out, name)
         data = np.load(os.path.join(folder, "data.npz"))
-        rows = [dorve_row(os.path.join(folder, "dorve_" + m), m, data["y"], data["ytest"])
+        rows = [dorve_row(os.path.join(folder, "dorve_" + m), m, data)
                 for m in args.methods.split(",")]
         rows += [json.load(open(os.path.join(folder, p + ".json")))
                  for p in args.peers.split(",") if p]
