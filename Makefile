@@ -7,6 +7,9 @@
 #                  PREFIX (default /usr/local); DESTDIR is honoured:
 #                  make install PREFIX=~/.local   make install DESTDIR=/tmp/stage
 #   make bench     build and run the benchmarks
+#   make bench-peers  build dorve and compare its Fit with OpenTURNS and scikit-learn
+#                  (bench/peers/fit_peers.sh; minutes of CPU, never run by the tests):
+#                  make bench-peers BENCH_PEERS_ARGS="--sets borehole_n80"
 #   make fuzz      build the libFuzzer targets (clang) and run each for
 #                  FUZZ_SECONDS seconds (default 60): make fuzz FUZZ_SECONDS=30
 
@@ -19,7 +22,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX     ?= /usr/local
 
-.PHONY: all run install test sanitize bench fuzz clean test-deps bench-deps fuzz-deps
+.PHONY: all run install test sanitize bench bench-peers fuzz clean test-deps bench-deps fuzz-deps
 
 all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -70,6 +73,9 @@ bench: bench-deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DDORVE_BENCH=ON -DDORVE_TESTS=OFF >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do [ -x "$$b" ] && OPENBLAS_NUM_THREADS=1 "$$b"; done
+
+bench-peers: all
+	bash bench/peers/fit_peers.sh --dorve $(BUILD)/dorve $(BENCH_PEERS_ARGS)
 
 # Each target runs in turn from its seed corpus in tests/fuzz/corpus; new
 # units and findings stay in $(FUZZ_BUILD).
