@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -10,6 +11,7 @@
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/inverse.h"
+#include "kriging/likelihood_gradient.h"
 #include "numeric/random.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
@@ -413,17 +415,30 @@ void mle_fit(KrigModel* kr, int report) {
   alloc_real_vector(d, &best_alpha);
   alloc_real_vector(d, &best_theta);
   double best_stochratio = 1.0;
+  const bool use_gradient = strcmp(g_settings.MleMethod, "gradient") == 0;
+  LikelihoodGradient gradient_work;
+  if (use_gradient)
+    likelihood_gradient_setup(&gradient_work, kr->X, kr->y, s.n, d, g_settings.RandomError);
 
   for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
     s.t2_warned = false;
     start_values_krfit(attempt + 1, m, P, Y);
     int evals = d + 1;
-    const int k = minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
-                           "simplex");
-    evals += k;
+    int k;
+    bool interrupted;
+    if (use_gradient) {
+      // Counts every evaluation: the m + 1 start vertices and the search's.
+      k = gradient_search_try(&gradient_work, m, P, Y, loglike, kMleMaxEvaluations,
+                              &interrupted);
+      evals = m + 1 + k;
+    } else {
+      k = minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
+      evals += k;
+      interrupted = k > kMleMaxEvaluations;
+    }
     if (k == 0)
       print_warning("One MLE try failed to start");
-    else if (k > kMleMaxEvaluations)
+    else if (interrupted)
       print_warning("MLE try was interrupted when max iteration was reached");
     set_corpar(kr, P[0], d);
     // The first try is always kept, so that the best copies hold parameters

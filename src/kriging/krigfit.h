@@ -32,9 +32,11 @@ constexpr double kLoglikeWorst = 1e300;
 // Determinants at or below this are fatal.
 constexpr double kNegativeDetLimit = -1e-4;
 
-// Fits kr: Tries simplex searches, the best parameters kept in kr with beta,
-// sigma2, loglik, R, F and the augmented decomposition. report 1 prints a
-// line per try; the closing summary is always printed.
+// Fits kr: Tries searches by the setting MleMethod (the simplex, or the
+// quasi-Newton gradient search of likelihood_gradient.h), the best
+// parameters kept in kr with beta, sigma2, loglik, R, F and the augmented
+// decomposition. report 1 prints a line per try; the closing summary is
+// always printed.
 void mle_fit(KrigModel* kr, int report);
 
 // The negative profile log-likelihood of the model being fitted at t (m
