@@ -219,14 +219,14 @@ void release_work(FitState& s) {
   free_real_matrix(r + 1, n, &s.T);
 }
 
-// m + 1 vertices, vertex i from position `first` on drawn at random and
-// evaluated.
+// m + 1 vertices, vertex i from position `first` on drawn at random and,
+// unless Y is null, evaluated.
 void random_vertices(int first, int m, double** P, double* Y) {
   for (int i = first; i <= m; i++) {
     for (int j = 0; j < m; j++) P[i][j] = (random_uniform() - 0.5) * kPi;
     // The stochastic share starts between 0.5 and 1.
     if (g_settings.RandomError) P[i][m - 1] = random_uniform() * kPi / 2.0;
-    Y[i] = loglike(P[i], m);
+    if (Y != nullptr) Y[i] = loglike(P[i], m);
   }
 }
 
@@ -384,7 +384,7 @@ void start_values_krfit(int try_num, int m, double** P, double* Y) {
   } else if (try_num == 1) {
     fprintf(out_stream(), "Supplied Parameter values used as Starting values for mle.\n");
     trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
-    Y[0] = loglike(P[0], m);
+    if (Y != nullptr) Y[0] = loglike(P[0], m);
     random_vertices(1, m, P, Y);
   } else {
     fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
@@ -422,15 +422,15 @@ void mle_fit(KrigModel* kr, int report) {
 
   for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
     s.t2_warned = false;
-    start_values_krfit(attempt + 1, m, P, Y);
+    // The gradient search evaluates only the vertices it starts from.
+    start_values_krfit(attempt + 1, m, P, use_gradient ? nullptr : Y);
     int evals = d + 1;
     int k;
     bool interrupted;
     if (use_gradient) {
-      // Counts every evaluation: the m + 1 start vertices and the search's.
       k = gradient_search_try(&gradient_work, m, P, Y, loglike, kMleMaxEvaluations,
                               &interrupted);
-      evals = m + 1 + k;
+      evals = k;
     } else {
       k = minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
       evals += k;

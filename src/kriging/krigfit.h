@@ -68,7 +68,9 @@ void trafo_corpar(const double* alpha, const double* theta, double sigma2, doubl
                   double* t, int d);
 
 // The m + 1 start vertices of try try_num (from 1) in P and their values in
-// Y. Try 1 of a model with supplied alpha and theta starts from them.
+// Y; a null Y draws the vertices alike (the same random numbers) without
+// evaluating them. Try 1 of a model with supplied alpha and theta starts
+// from them.
 void start_values_krfit(int try_num, int m, double** P, double* Y);
 
 // Makes kr the model being fitted and creates the work storage for its n and

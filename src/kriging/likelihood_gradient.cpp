@@ -183,12 +183,6 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
 
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
                         FallbackObjective fallback, int max_evaluations, bool* hit_limit) {
-  // The vertices from best to worst: the search starts from the first one
-  // whose gradient can be formed.
-  std::vector<int> order(m + 1);
-  for (int i = 0; i <= m; i++) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [Y](int a, int b) { return Y[a] < Y[b]; });
-
   SearchContext ctx{w, fallback, {}};
   QuasiNewtonControl control;
   control.ftol_rel = kGradientFtolRel;
@@ -196,7 +190,7 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
   std::vector<double> x(m);
   int evaluations = 0;
   *hit_limit = false;
-  for (int v : order) {
+  for (int v = 0; v <= m; v++) {
     control.max_evaluations = max_evaluations - evaluations;
     if (control.max_evaluations <= 0) break;
     x.assign(P[v], P[v] + m);
@@ -209,11 +203,7 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
       return evaluations;
     }
   }
-  // No vertex could start the search: the best vertex stands.
-  const int best = order[0];
-  if (best != 0) {
-    for (int j = 0; j < m; j++) P[0][j] = P[best][j];
-    Y[0] = Y[best];
-  }
+  // No vertex could start the search: vertex 0 stands.
+  Y[0] = fallback(P[0], m);
   return 0;
 }

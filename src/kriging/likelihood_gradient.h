@@ -60,16 +60,15 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
 // log-likelihood by the eigen decomposition, with its warnings and penalties.
 typedef double (*FallbackObjective)(double* t, int m);
 
-// One try of the gradient search. P (m + 1 rows of m) and Y hold the start
-// vertices and their negative log-likelihoods as the simplex would get them;
-// the search starts from the best vertex whose gradient can be formed and
-// minimises -L by quasi-Newton steps in t. Points where R is not positive
-// definite are valued by the fallback (for its warnings and counters) and,
-// like nearly singular ones, refused as steps. On return P[0] and Y[0] hold the
-// best point and its value. Returns the number of likelihood evaluations of
-// the search (the start vertices not counted), 0 when no vertex could start
-// it (P[0], Y[0] are then the best vertex); *hit_limit tells whether
-// max_evaluations ended it.
+// One try of the gradient search. P (m + 1 rows of m) holds the start
+// vertices the simplex would get; the search starts from vertex 0 (the
+// next one when the gradient cannot be formed there) and minimises -L by
+// quasi-Newton steps in t. Points where R is not positive definite are
+// valued by the fallback (for its warnings and counters) and, like nearly
+// singular ones, refused as steps. On return P[0] holds the best point and
+// Y[0] its value. Returns the number of likelihood evaluations, or 0 when
+// no vertex could start the search (Y[0] is then the fallback's value of
+// vertex 0); *hit_limit tells whether max_evaluations ended it.
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
                         FallbackObjective fallback, int max_evaluations, bool* hit_limit);
 

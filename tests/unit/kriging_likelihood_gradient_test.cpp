@@ -3,18 +3,22 @@
 #include <cmath>
 #include <vector>
 
+#include <cstring>
+
 #include "base/settings.h"
 #include "kriging/krigfit.h"
 #include "kriging/likelihood_gradient.h"
 #include "kriging_model_support.h"
+#include "numeric/random.h"
 
 using namespace kriging_test;
 
 namespace {
 
-struct RandomErrorGuard {
-  bool saved = g_settings.RandomError;
-  ~RandomErrorGuard() { g_settings.RandomError = saved; }
+// Restores the settings the fit reads.
+struct SettingsGuard {
+  Settings saved = g_settings;
+  ~SettingsGuard() { g_settings = saved; }
 };
 
 Mat random_design(Lcg& g, int n, int d) {
@@ -87,7 +91,7 @@ TEST(LikelihoodGradient, AnalyticGradientMatchesCentralDifferences) {
 }
 
 TEST(LikelihoodGradient, ValueEqualsTheEigenPathLikelihood) {
-  RandomErrorGuard guard;
+  SettingsGuard guard;
   Lcg g(11);
   const Mat X = random_design(g, 20, 2);
   TestModel m(X, response(X, g));
@@ -124,4 +128,41 @@ TEST(LikelihoodGradient, SingularCorrelationMatrixIsRefused) {
   std::vector<double> g(4);
   EXPECT_EQ(likelihood_gradient_eval(&w, t.data(), &L, g.data()),
             LikelihoodStatus::kNotPositiveDefinite);
+}
+
+// Both methods draw the same start vertices, so the random stream after a
+// fit does not depend on the method; and the gradient fit leaves a model
+// whose estimates and log-likelihood belong to its parameters.
+TEST(LikelihoodGradient, GradientFitKeepsTheRandomStreamAndAConsistentModel) {
+  SettingsGuard guard;
+  Lcg g(3);
+  const Mat X = random_design(g, 25, 2);
+  const std::vector<double> y = response(X, g);
+  int after[2][2][3];  // method, random error, state word
+  for (int method = 0; method < 2; method++) {
+    for (bool random_error : {false, true}) {
+      g_settings.RandomError = random_error;
+      g_settings.Tries = 2;
+      snprintf(g_settings.MleMethod, sizeof g_settings.MleMethod, "%s",
+               method == 0 ? "simplex" : "gradient");
+      TestModel m(X, y);
+      set_random_seeds(12, 34, 56);
+      {
+        Captured out;
+        mle_fit(&m.kr, 1);
+      }
+      int* state = after[method][random_error ? 1 : 0];
+      get_random_state(&state[0], &state[1], &state[2]);
+      if (method == 0) continue;
+      for (auto flag : {m.kr.init.R, m.kr.init.F, m.kr.init.U, m.kr.init.beta, m.kr.init.var})
+        EXPECT_EQ(flag, 1);
+      std::vector<double> alpha(m.kr.alpha, m.kr.alpha + 2), theta(m.kr.theta, m.kr.theta + 2);
+      const RefGls ref = ref_gls(ref_R(X, alpha, theta, m.kr.stochratio[0]), y);
+      expect_rel_near(ref.beta, m.kr.beta[0], 1e-8, "beta");
+      expect_rel_near(ref.sigma2, m.kr.sigma2[0], 1e-8, "sigma2");
+      expect_rel_near(ref.loglik, m.kr.loglik[0], 1e-8, "loglik");
+    }
+  }
+  for (int e = 0; e < 2; e++)
+    for (int k = 0; k < 3; k++) EXPECT_EQ(after[0][e][k], after[1][e][k]);
 }
