@@ -1,8 +1,8 @@
 // Maximum-likelihood fit of one kriging model: the correlation parameters
 // alpha and theta (and the stochastic share when RandomError is TRUE) that
-// maximise the profile log-likelihood, searched by the downhill simplex from
-// Tries random starts over unbounded parameters t, with beta and sigma2 in
-// closed form.
+// maximise the profile log-likelihood, searched by the downhill simplex (or,
+// with MleMethod = gradient, by quasi-Newton steps) from Tries random starts
+// over unbounded parameters t, with beta and sigma2 in closed form.
 //
 // Parameter vector t (m = 2d, or 2d + 1 with RandomError):
 //   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
