@@ -32,6 +32,7 @@ struct Settings {
   bool target_set = false;  // otherwise the smallest observed response is the target
   char CriterionOptimStart[kShortTextSize] = "distanceneighbour";
   char CriterionOptimMethod[kShortTextSize] = "simplex";
+  char MleMethod[kShortTextSize] = "simplex";  // "simplex" or "gradient"
   int CriterionOptimTries = -1;  // -1: twice the number of observations
   bool RandomError = false;
   double OptTolAbs = 0.0;  // absolute tolerance of the criterion optimiser

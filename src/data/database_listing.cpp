@@ -65,6 +65,8 @@ void print_database(const KrigModel* models, const KrigArray* ka) {
   if (s.target_set)
     fprintf(out, "MinimizationTarget:                    %4.1e\n", s.MinimizationTarget);
   fprintf(out, "MleMaxObs:\t\t \t       %4d\n", s.MleMaxObs);
+  if (strcmp(s.MleMethod, "simplex") != 0)
+    fprintf(out, "MleMethod:                  %15s\n", s.MleMethod);
   if (s.MaxEvaluations != 0)
     fprintf(out, "MaxEvaluations:                      %3d\n", s.MaxEvaluations);
   if (s.ParallelEvaluations != 1)

@@ -26,6 +26,7 @@ const char* const kHelpLines[] = {
     "MleFrequency\t\t \t= {number} #default is 1\n",
     "MleMaxObs\t            \t= {number} #default is 200\n",
     "MlePercentage\t\t\t= {number} #absent by default\n",
+    "MleMethod                       = {simplex|gradient} #default is simplex\n",
     "MaxEvaluations\t\t\t= {number} #no limit by default\n",
     "ParallelEvaluations\t\t= {number} #default is 1\n",
     "MinimizationTarget             \t= {number} #equals min(y_1 ... y_n) by default\n",

@@ -242,6 +242,17 @@ void set_criterion_optim_method(const char* value) {
     say("Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
 }
 
+void set_mle_method(const char* value) {
+  static const char* const simplex[] = {"simplex", "Simplex", nullptr};
+  static const char* const gradient[] = {"gradient", "Gradient", nullptr};
+  if (is_one_of(value, simplex))
+    store_word(g_settings.MleMethod, "simplex");
+  else if (is_one_of(value, gradient))
+    store_word(g_settings.MleMethod, "gradient");
+  else
+    say("Sorry, only 'simplex' and 'gradient' are valid options. Default remains.\n");
+}
+
 void set_criterion_optim_start(const char* value) {
   static const char* const random[] = {"random", "Random", nullptr};
   static const char* const displacement[] = {"displacement", "Displacement", nullptr};
@@ -289,6 +300,7 @@ const OptionRow kOptions[] = {
     {"MaxEvaluations", set_max_evaluations},
     {"ParallelEvaluations", set_parallel_evaluations},
     {"MlePercentage", set_mle_percentage},
+    {"MleMethod", set_mle_method},
     {"MinimizationTarget", set_minimization_target},
     {"GlobalExpectedImprovement", set_global_expected_improvement},
     {"CriterionOptimTries", set_criterion_optim_tries},

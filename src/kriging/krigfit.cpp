@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/inverse.h"
+#include "kriging/likelihood_gradient.h"
 #include "numeric/random.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
@@ -283,17 +285,32 @@ struct CurrentFitScope {
 struct TryResult {
   double value;
   int evaluations;
+  bool hit_limit;  // the evaluation limit ended the search
 };
 
 // One try of the downhill simplex from the m + 1 start vertices P on its own
 // fit state s: the vertices are evaluated in order into Y, then the search
-// runs. Another search method per try is plugged in here.
+// runs.
 TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
   const CurrentFitScope scope(s);
   for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
   const int k =
       minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
-  return TryResult{Y[0], k};
+  return TryResult{Y[0], k, k > kMleMaxEvaluations};
+}
+
+// One try of the quasi-Newton gradient search from vertex 0 of P (the
+// others are evaluated only when it cannot start there), with the Cholesky
+// workspace of this try; the eigen path of s values the points where R is
+// not positive definite.
+TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
+  const CurrentFitScope scope(s);
+  const KrigModel* kr = s.kr;
+  LikelihoodGradient work;
+  likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
+  bool hit_limit = false;
+  const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
+  return TryResult{Y[0], k, hit_limit};
 }
 
 // The model a try works on: the fitted model's design, responses and F
@@ -541,18 +558,22 @@ void plan_fit(PlannedFit* fit) {
   }
 }
 
-// Try `attempt` (from 0) of a planned fit, on its own copy of the model.
+// Try `attempt` (from 0) of a planned fit, on its own copy of the model, by
+// the search MleMethod names.
 void run_planned_try(PlannedFit* fit, int attempt) {
   PlannedTry& t = fit->tries[attempt];
   TryWork work;
   open_try_work(fit->kr, &work);
-  const TryResult result = run_simplex_try(work.state, fit->m, t.P, t.Y);
+  const bool use_gradient = strcmp(g_settings.MleMethod, "gradient") == 0;
+  const TryResult result = use_gradient ? run_gradient_try(work.state, fit->m, t.P, t.Y)
+                                        : run_simplex_try(work.state, fit->m, t.P, t.Y);
   const int k = result.evaluations;
-  const int evals = fit->d + 1 + k;
   if (k == 0)
     print_warning("One MLE try failed to start");
-  else if (k > kMleMaxEvaluations)
+  else if (result.hit_limit)
     print_warning("MLE try was interrupted when max iteration was reached");
+  // The simplex count includes the d + 1 evaluations of its start vertices.
+  const int evals = use_gradient ? k : fit->d + 1 + k;
   set_corpar(&work.model, t.P[0], fit->d);
   if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
   t.t4 = work.state.t4;

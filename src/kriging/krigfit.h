@@ -1,8 +1,8 @@
 // Maximum-likelihood fit of one kriging model: the correlation parameters
 // alpha and theta (and the stochastic share when RandomError is TRUE) that
-// maximise the profile log-likelihood, searched by the downhill simplex from
-// Tries random starts over unbounded parameters t, with beta and sigma2 in
-// closed form.
+// maximise the profile log-likelihood, searched by the downhill simplex (or,
+// with MleMethod = gradient, by quasi-Newton steps) from Tries random starts
+// over unbounded parameters t, with beta and sigma2 in closed form.
 //
 // Parameter vector t (m = 2d, or 2d + 1 with RandomError):
 //   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
@@ -35,9 +35,11 @@ constexpr double kLoglikeWorst = 1e300;
 // Determinants at or below this are fatal.
 constexpr double kNegativeDetLimit = -1e-4;
 
-// Fits kr: Tries simplex searches, the best parameters kept in kr with beta,
-// sigma2, loglik, R, F and the augmented decomposition. report 1 prints a
-// line per try; the closing summary is always printed.
+// Fits kr: Tries searches by the setting MleMethod (the simplex, or the
+// quasi-Newton gradient search of likelihood_gradient.h), the best
+// parameters kept in kr with beta, sigma2, loglik, R, F and the augmented
+// decomposition. report 1 prints a line per try; the closing summary is
+// always printed.
 void mle_fit(KrigModel* kr, int report);
 
 // Several fits whose tries share one pool of threads, printed as if fitted
