@@ -19,6 +19,7 @@ struct Settings {
   double MlePercentage = 0.0;  // 0.0: absent
   int MleMaxObs = 200;
   int MaxEvaluations = 0;  // objective calls a Minimize run may make; 0: no limit
+  int ParallelEvaluations = 1;  // points a Minimize iteration proposes and evaluates at once
   int GlobalExpectedImprovement = 1;
   double StoppingAbsoluteTolerance = 0.001;
   double StoppingRelativeTolerance = 0.001;

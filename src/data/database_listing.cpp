@@ -65,6 +65,8 @@ void print_database(const KrigModel* models, const KrigArray* ka) {
   fprintf(out, "MleMaxObs:\t\t \t       %4d\n", s.MleMaxObs);
   if (s.MaxEvaluations != 0)
     fprintf(out, "MaxEvaluations:                      %3d\n", s.MaxEvaluations);
+  if (s.ParallelEvaluations != 1)
+    fprintf(out, "ParallelEvaluations:                 %3d\n", s.ParallelEvaluations);
   if (s.GlobalExpectedImprovement != 1)
     fprintf(out, "GlobalExpectedImprovement:              %3d\n", s.GlobalExpectedImprovement);
   print_stopping_rule(out, s);

@@ -27,6 +27,7 @@ const char* const kHelpLines[] = {
     "MleMaxObs\t            \t= {number} #default is 200\n",
     "MlePercentage\t\t\t= {number} #absent by default\n",
     "MaxEvaluations\t\t\t= {number} #no limit by default\n",
+    "ParallelEvaluations\t\t= {number} #default is 1\n",
     "MinimizationTarget             \t= {number} #equals min(y_1 ... y_n) by default\n",
     "ObjectiveFunction \t\t= {name of executable}\n",
     "RandomError\t\t\t= {TRUE/FALSE}\n",

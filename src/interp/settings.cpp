@@ -11,6 +11,7 @@
 #include "base/messages.h"
 #include "numeric/random.h"
 #include "numeric/vecutil.h"
+#include "seqmin/minimize_stage.h"
 
 namespace {
 
@@ -138,6 +139,17 @@ void set_max_evaluations(const char* value) {
                    "Sorry, command ignored. MaxEvaluations>0, integer.\n");
 }
 
+// Each of the q points is one child process running at once, and the stage
+// that proposes them is a MinimizeStage of q points: the same bound holds.
+void set_parallel_evaluations(const char* value) {
+  int v;
+  if (int_in_range(value, 1, kMaxStagePoints, &v))
+    g_settings.ParallelEvaluations = v;
+  else
+    fprintf(out_stream(), "Sorry, command ignored. 0<ParallelEvaluations<=%d, integer.\n",
+            kMaxStagePoints);
+}
+
 void set_mle_percentage(const char* value) {
   float v = single_precision_atof(value);
   if (v > 0.0f && v <= 1.0f)
@@ -263,6 +275,7 @@ const OptionRow kOptions[] = {
     {"MleFrequency", set_mle_frequency},
     {"MleMaxObs", set_mle_max_obs},
     {"MaxEvaluations", set_max_evaluations},
+    {"ParallelEvaluations", set_parallel_evaluations},
     {"MlePercentage", set_mle_percentage},
     {"MinimizationTarget", set_minimization_target},
     {"GlobalExpectedImprovement", set_global_expected_improvement},

@@ -60,29 +60,35 @@ bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix)
   return true;
 }
 
-void journal_evaluation(const KrigModel* models, const KrigArray* ka, const double* x,
-                        const double* ynew) {
+void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count,
+                         const double* const* xs, const double* const* ys) {
   const KrigModel& kr = models[0];
   const int n = kr.n[0], d = kr.d[0], k = ky_count(ka);
-  // The rows of the design so far, then the new point; nothing is copied.
+  const int rows = n + count;
+  // The rows of the design so far, then the new points; nothing is copied.
   double** xrows = nullptr;
   double** yrows = nullptr;
   StringSlot* ynames = nullptr;
-  alloc_real_matrix(n + 1, k, &yrows);
+  alloc_real_matrix(rows, k, &yrows);
   alloc_string_vector(k, &ynames);
-  xrows = new double*[n + 1];
+  xrows = new double*[rows];
   for (int i = 0; i < n; i++) xrows[i] = kr.X[i];
-  xrows[n] = const_cast<double*>(x);
+  for (int i = 0; i < count; i++) xrows[n + i] = const_cast<double*>(xs[i]);
   for (int j = 0; j < k; j++) {
     for (int i = 0; i < n; i++) yrows[i][j] = models[j].y[i];
-    yrows[n][j] = ynew[j];
+    for (int i = 0; i < count; i++) yrows[n + i][j] = ys[i][j];
     snprintf(ynames[j], kSlotLen, "%s", models[j].yname);
   }
-  const JournalMatrix xm{n + 1, d, xrows, kr.xlabels, "X Matrix"};
-  const JournalMatrix ym{n + 1, k, yrows, ynames, "y Matrix"};
+  const JournalMatrix xm{rows, d, xrows, kr.xlabels, "X Matrix"};
+  const JournalMatrix ym{rows, k, yrows, ynames, "y Matrix"};
   if (!write_matrix_atomically(kJournalXFile, xm)) report_journal_failure(kJournalXFile, errno);
   if (!write_matrix_atomically(kJournalYFile, ym)) report_journal_failure(kJournalYFile, errno);
   delete[] xrows;
   free_string_vector(k, &ynames);
-  free_real_matrix(n + 1, k, &yrows);
+  free_real_matrix(rows, k, &yrows);
+}
+
+void journal_evaluation(const KrigModel* models, const KrigArray* ka, const double* x,
+                        const double* ynew) {
+  journal_evaluations(models, ka, 1, &x, &ynew);
 }

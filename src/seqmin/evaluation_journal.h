@@ -46,4 +46,9 @@ bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix)
 void journal_evaluation(const KrigModel* models, const KrigArray* ka, const double* x,
                         const double* ynew);
 
+// The same with the count new evaluations of one stage, in their order:
+// points xs[i] (d values each) and responses ys[i] (one per y variable).
+void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count,
+                         const double* const* xs, const double* const* ys);
+
 #endif  // DORVE_SEQMIN_EVALUATION_JOURNAL_H_

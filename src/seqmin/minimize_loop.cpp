@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
@@ -24,6 +25,8 @@
 #include "seqmin/criterion_max.h"
 #include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
+#include "seqmin/objective_processes.h"
+#include "seqmin/stage_proposal.h"
 
 double g_ymin = 0.0;
 int g_ymin_index = 1;
@@ -42,6 +45,8 @@ constexpr int kConvergedRunsNeeded = 3;
 // the exact text, which reads back as the very value the design stores.
 constexpr double kFixedExchangeWidth = 1.0;
 constexpr int kCoordinateTextSize = 64;
+// Room for the longest message about an unreadable exchange file.
+constexpr int kExchangeMessageSize = 400;
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
 
@@ -253,9 +258,13 @@ void format_exchange_coordinate(double value, const double* range, char* text, i
     format_exact_number(value, text, capacity);
 }
 
-void write_exchange_file(int d, const double* x, double* const* range) {
-  FILE* f = fopen(kExchangeFile, "w");
-  if (!f) fatal_error("sample_new_y: Can't open/create dorve.temp for writing. ");
+void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
+  FILE* f = fopen(file, "w");
+  if (!f) {
+    char message[96];
+    snprintf(message, sizeof message, "sample_new_y: Can't open/create %s for writing. ", file);
+    fatal_error(message);
+  }
   fprintf(f, "%d ", d);
   char text[kCoordinateTextSize];
   for (int j = 0; j < d; j++) {
@@ -265,31 +274,50 @@ void write_exchange_file(int d, const double* x, double* const* range) {
   fclose(f);
 }
 
+void write_exchange_file(int d, const double* x, double* const* range) {
+  write_exchange_file_named(kExchangeFile, d, x, range);
+}
+
 bool objective_command_line(const char* objective, bool is_command, char* buffer, int capacity) {
   const int written = is_command ? snprintf(buffer, capacity, "%s", objective)
                                  : snprintf(buffer, capacity, "%s %s", objective, kExchangeFile);
   return written >= 0 && written < capacity;
 }
 
-void read_exchange_file(int d, int k, double* ynew) {
-  FILE* f = fopen(kExchangeFile, "r");
-  if (!f) fatal_error("sample_new_y: Can't open  dorve.temp for reading. ");
+bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char* message,
+                              int capacity) {
+  FILE* f = fopen(file, "r");
+  if (!f) {
+    snprintf(message, capacity, "sample_new_y: Can't open  %s for reading. ", file);
+    return false;
+  }
   char token[kExchangeTokenWidth + 1];
   for (int i = 0; i < d + 1 + k; i++) {
     if (fscanf(f, "%127s", token) != 1) {
       fclose(f);
-      fatal_error(
-          "sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist in "
-          "directory supplied. \n\t(2) Not enough values in  dorve.temp for reading.\n\t(3) "
-          "Number of x-vars in Minimization Function and Program Database \n\t  don't match.");
+      snprintf(message, capacity,
+               "sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist "
+               "in directory supplied. \n\t(2) Not enough values in  %s for reading.\n\t(3) "
+               "Number of x-vars in Minimization Function and Program Database \n\t  don't match.",
+               file);
+      return false;
     }
     if (i <= d) continue;
     if (parse_real_or_na(token, &ynew[i - d - 1], kNaMarker) != 0) {
       fclose(f);
-      fatal_error("Sample New Points: Not all new points can be interpreted as a number");
+      snprintf(message, capacity, "%s",
+               "Sample New Points: Not all new points can be interpreted as a number");
+      return false;
     }
   }
   fclose(f);
+  return true;
+}
+
+void read_exchange_file(int d, int k, double* ynew) {
+  char message[kExchangeMessageSize];
+  if (!read_exchange_file_named(kExchangeFile, d, k, ynew, message, sizeof message))
+    fatal_error(message);
 }
 
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
@@ -354,10 +382,220 @@ void append_observation(KrigModel* models, KrigArray* ka, const double* x, const
   }
 }
 
+namespace {
+
+// ---- Several evaluations at once (ParallelEvaluations > 1) ----
+//
+// Each iteration proposes a stage of q points as MinimizeStage would, writes
+// point k to the slot file "dorve.temp.k", runs the q objective commands at
+// once and adds the answered points to the design in proposal order.
+
+// Room for one slot's command line: the objective text, plus the slot
+// number beside each exchange-file word it names (or after the program).
+constexpr int kSlotCommandSize = kObjectiveTextSize * 2;
+
+enum SlotOutcome { kSlotAnswered, kSlotUnusable, kSlotFailed };
+
+// Outcome of a stage with a slot that left no answer: the run ends once the
+// other slots' points are added and the work storage is released.
+constexpr int kStageSlotFailed = -2;
+
+// The work storage of the stages of one Minimize run.
+struct SlotStage {
+  int q = 0;  // slots
+  int d = 0;
+  int k = 0;                   // y variables
+  char* files = nullptr;       // q names of kSlotFileNameSize characters
+  char* commands = nullptr;    // q command lines of kSlotCommandSize characters
+  double** points = nullptr;   // q x d: the stage's proposed points
+  double* criteria = nullptr;  // q: their criterion values
+  double** answers = nullptr;  // q x k: the responses read back
+  bool* started = nullptr;     // q
+  int* outcomes = nullptr;     // q SlotOutcome
+  char failure[kExchangeMessageSize] = "";  // why the first failed slot failed
+};
+
+char* slot_file(SlotStage* stage, int slot) { return stage->files + slot * kSlotFileNameSize; }
+char* slot_command(SlotStage* stage, int slot) {
+  return stage->commands + slot * kSlotCommandSize;
+}
+
+// Builds the slot files' names and the command lines. False, after saying
+// why, when the objective cannot be run on q files at once: a command that
+// does not name the exchange file would leave every slot without an answer.
+bool prepare_slot_commands(SlotStage* stage) {
+  const Settings& s = g_settings;
+  if (s.objective_is_command && !names_exchange_file(s.ObjectiveFunction)) {
+    fprintf(out_stream(),
+            "Sorry, command ignored. With ParallelEvaluations > 1, "
+            "SystemCommandObjectiveFunction must name dorve.temp (each evaluation gets its own "
+            "file dorve.temp.k in its place).\n");
+    return false;
+  }
+  for (int i = 0; i < stage->q; i++) {
+    slot_file_name(i + 1, slot_file(stage, i), kSlotFileNameSize);
+    if (!slot_command_line(s.ObjectiveFunction, s.objective_is_command, slot_file(stage, i),
+                           slot_command(stage, i), kSlotCommandSize)) {
+      fprintf(out_stream(), "Sorry, command ignored. The objective command for %s is too long.\n",
+              slot_file(stage, i));
+      return false;
+    }
+  }
+  return true;
+}
+
+void release_slot_stage(SlotStage* stage) {
+  delete[] stage->files;
+  delete[] stage->commands;
+  delete[] stage->started;
+  delete[] stage->outcomes;
+  if (stage->points) free_real_matrix(stage->q, stage->d, &stage->points);
+  if (stage->criteria) free_real_vector(stage->q, &stage->criteria);
+  if (stage->answers) free_real_matrix(stage->q, stage->k, &stage->answers);
+  stage->q = 0;
+}
+
+// False (nothing to release) when the commands cannot be prepared.
+bool open_slot_stage(int q, int d, int k, SlotStage* stage) {
+  stage->q = q;
+  stage->d = d;
+  stage->k = k;
+  stage->files = new char[q * kSlotFileNameSize];
+  stage->commands = new char[q * kSlotCommandSize];
+  stage->started = new bool[q];
+  stage->outcomes = new int[q];
+  alloc_real_matrix(q, d, &stage->points);
+  alloc_real_vector(q, &stage->criteria);
+  alloc_real_matrix(q, k, &stage->answers);
+  if (prepare_slot_commands(stage)) return true;
+  release_slot_stage(stage);
+  return false;
+}
+
+// do_mle raises MleFrequency when the design holds exactly kDoMleRaiseAt
+// points; a stage can step over that count, which raises it all the same.
+void raise_refit_interval_if_stepped_over(int previous_n, int n) {
+  if (previous_n < kDoMleRaiseAt && n > kDoMleRaiseAt &&
+      g_settings.MleFrequency < kDoMleRaisedFrequency)
+    g_settings.MleFrequency = kDoMleRaisedFrequency;
+}
+
+// Points the next stage holds: q, or what is left of MaxEvaluations.
+int next_stage_size(int q, int evaluations) {
+  const int budget = g_settings.MaxEvaluations;
+  if (budget > 0 && budget - evaluations < q) return budget - evaluations;
+  return q;
+}
+
+// Proposes points 2.. of the stage (the first is proposed by the loop). A
+// point that cannot be found ends the stage there; the points found so far
+// are still evaluated. Returns the stage's size.
+int propose_rest_of_stage(KrigModel* resp, SlotStage* stage, int size) {
+  for (int i = 1; i < size; i++) {
+    if (propose_stage_point(resp, &stage->criteria[i], stage->points[i]) != kCriterionFound)
+      return i;
+  }
+  return size;
+}
+
+// Runs the objective on the stage's points and sorts the slots by outcome.
+void evaluate_slots(SlotStage* stage, int size, double* const* range) {
+  std::vector<const char*> commands(size);
+  for (int i = 0; i < size; i++) {
+    write_exchange_file_named(slot_file(stage, i), stage->d, stage->points[i], range);
+    commands[i] = slot_command(stage, i);
+  }
+  run_commands_at_once(size, commands.data(), stage->started);
+  stage->failure[0] = '\0';
+  char message[kExchangeMessageSize];
+  for (int i = 0; i < size; i++) {
+    bool answered = false;
+    if (!stage->started[i])
+      snprintf(message, sizeof message, "%s", "sample_new_y: Can't run the objective command. ");
+    else
+      answered = read_exchange_file_named(slot_file(stage, i), stage->d, stage->k,
+                                          stage->answers[i], message, sizeof message);
+    if (!answered) {
+      stage->outcomes[i] = kSlotFailed;
+      if (stage->failure[0] == '\0') snprintf(stage->failure, sizeof stage->failure, "%s", message);
+    } else {
+      stage->outcomes[i] = first_unusable(stage->k, stage->answers[i]) >= 0 ? kSlotUnusable
+                                                                            : kSlotAnswered;
+    }
+  }
+}
+
+// Adds the answered slots' points in proposal order: the journal first (one
+// rewrite holding all of them), then for each ymin, the target and its
+// report, then they join the models. Returns how many were added.
+int add_answered_slots(KrigModel* models, KrigArray* ka, SlotStage* stage, int size, int n,
+                       bool random_error) {
+  std::vector<int> slots;
+  std::vector<const double*> xs, ys;
+  for (int i = 0; i < size; i++) {
+    if (stage->outcomes[i] != kSlotAnswered) continue;
+    slots.push_back(i);
+    xs.push_back(stage->points[i]);
+    ys.push_back(stage->answers[i]);
+  }
+  const int added = static_cast<int>(slots.size());
+  if (added == 0) return 0;
+  journal_evaluations(models, ka, added, xs.data(), ys.data());
+  FILE* out = out_stream();
+  for (int i = 0; i < added; i++) {
+    if (random_error) {
+      calc_ymin(ka, models);
+    } else {
+      const double before = g_ymin;
+      update_ymin(ka, ys[i]);
+      if (g_ymin != before) g_ymin_index = n + i + 1;
+    }
+    set_target_from_ymin();
+    report_new_point(n + i, stage->d, xs[i], stage->k, ys[i], stage->criteria[slots[i]],
+                     ka->resp_index[0], g_minctx.constraints);
+    fprintf(out, "%s", kDashes56);
+  }
+  for (int i = 0; i < added; i++) append_observation(models, ka, xs[i], ys[i]);
+  return added;
+}
+
+// The rest of one stage whose first point is proposed: the other points,
+// their evaluation, and the answered points added to the models (*added of
+// them). Returns kCriterionFound to go on, kMinimizeNaResponse when a slot
+// answered NA, inf or nan, or kStageSlotFailed when a slot has no answer
+// (stage->failure says why, in the words a single evaluation would end the
+// run with).
+int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
+                 StageDesign* design, int n, bool random_error, int* evaluated, int* added) {
+  KrigModel* resp = response_of(models, ka);
+  size = propose_rest_of_stage(resp, stage, size);
+  close_stage(design);
+  evaluate_slots(stage, size, resp->range);
+  *evaluated = size;
+  *added = add_answered_slots(models, ka, stage, size, n, random_error);
+  int status = kCriterionFound;
+  for (int i = 0; i < size; i++) {
+    if (stage->outcomes[i] != kSlotUnusable) continue;
+    const int bad = first_unusable(stage->k, stage->answers[i]);
+    fprintf(out_stream(), "Sorry, the objective returned %s for %s. The point is not added; "
+                          "Minimize stops.\n",
+            unusable_value_word(stage->answers[i][bad]), models[bad].yname);
+    status = kMinimizeNaResponse;
+  }
+  if (stage->failure[0] != '\0') status = kStageSlotFailed;
+  return status;
+}
+
+}  // namespace
+
 // ---- The loop ----
 
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   if (!minimize_entry_checks(models, ka, false)) return -1;
+  const int q = g_settings.ParallelEvaluations;
+  SlotStage slots;
+  if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots))
+    return -1;
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
   g_minctx = MinimizeContext();
@@ -398,35 +636,57 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       refresh_models(models, ka);
     }
     it++;
-    status = maximize_criterion(resp, &best, x);
+    StageDesign design;
+    int stage_points = 1;
+    if (q == 1) {
+      status = maximize_criterion(resp, &best, x);
+    } else {
+      // The stage's first point has its largest criterion: the convergence
+      // rule reads it as a single evaluation's criterion.
+      stage_points = next_stage_size(q, evaluations);
+      open_stage(resp, stage_points, &design);
+      status = propose_stage_point(resp, &best, slots.points[0]);
+      slots.criteria[0] = best;
+    }
     conv = count_convergence(conv, n, g_minctx.target, best);
     if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
+      if (q > 1) close_stage(&design);
       fprintf(out, "Final MaxCriterion : %f\n", best);
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
       break;
     }
-    sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
-    evaluations++;
-    // An NA, inf or nan cannot be modelled: appending it would corrupt
-    // every later fit and, as a response, could become the smallest value.
-    const int bad = first_unusable(k, ynew);
-    if (bad >= 0) {
-      fprintf(out, "Sorry, the objective returned %s for %s. The point is not added; "
-                   "Minimize stops.\n", unusable_value_word(ynew[bad]), models[bad].yname);
-      status = kMinimizeNaResponse;
-      break;
+    if (q > 1) {
+      int evaluated = 0, added = 0;
+      status = finish_stage(models, ka, &slots, stage_points, &design, n, random_error,
+                            &evaluated, &added);
+      evaluations += evaluated;
+      raise_refit_interval_if_stepped_over(n, n + added);
+      n += added;
+      if (status != kCriterionFound) break;
+    } else {
+      sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
+      evaluations++;
+      // An NA, inf or nan cannot be modelled: appending it would corrupt
+      // every later fit and, as a response, could become the smallest value.
+      const int bad = first_unusable(k, ynew);
+      if (bad >= 0) {
+        fprintf(out, "Sorry, the objective returned %s for %s. The point is not added; "
+                     "Minimize stops.\n", unusable_value_word(ynew[bad]), models[bad].yname);
+        status = kMinimizeNaResponse;
+        break;
+      }
+      // On disk before anything else can end the run.
+      journal_evaluation(models, ka, x, ynew);
+      if (random_error)
+        calc_ymin(ka, models);
+      else
+        update_ymin(ka, ynew);
+      set_target_from_ymin();
+      report_new_point(n, d, x, k, ynew, best, ka->resp_index[0], g_minctx.constraints);
+      append_observation(models, ka, x, ynew);
+      n = n + 1;
+      fprintf(out, "%s", kDashes56);
     }
-    // On disk before anything else can end the run.
-    journal_evaluation(models, ka, x, ynew);
-    if (random_error)
-      calc_ymin(ka, models);
-    else
-      update_ymin(ka, ynew);
-    set_target_from_ymin();
-    report_new_point(n, d, x, k, ynew, best, ka->resp_index[0], g_minctx.constraints);
-    append_observation(models, ka, x, ynew);
-    n = n + 1;
-    fprintf(out, "%s", kDashes56);
     if (g_settings.MaxEvaluations > 0 && evaluations >= g_settings.MaxEvaluations) {
       fprintf(out, "Minimize stops: %d objective evaluation%s made (MaxEvaluations = %d).\n",
               evaluations, evaluations == 1 ? "" : "s", g_settings.MaxEvaluations);
@@ -439,6 +699,12 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   free_real_vector(d, &x);
   free_real_vector(k, &ynew);
   if (quantile) release_quantile_grid();
+  if (q > 1) {
+    char failure[kExchangeMessageSize];
+    snprintf(failure, sizeof failure, "%s", slots.failure);
+    release_slot_stage(&slots);
+    if (status == kStageSlotFailed) fatal_error(failure);
+  }
   return status;
 }
 

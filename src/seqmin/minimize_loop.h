@@ -10,11 +10,10 @@
 #ifndef DORVE_SEQMIN_MINIMIZE_LOOP_H_
 #define DORVE_SEQMIN_MINIMIZE_LOOP_H_
 
+#include "seqmin/objective_processes.h"
+
 struct KrigModel;
 struct KrigArray;
-
-// The exchange file, in the working directory.
-constexpr const char* kExchangeFile = "dorve.temp";
 
 // Smallest sampled response of the response model (feasible observations
 // only when there are constraints; its smoothed prediction with
@@ -75,6 +74,8 @@ void format_exchange_coordinate(double value, const double* range, char* text, i
 // Writes the count d and the point x to the exchange file, each coordinate
 // by format_exchange_coordinate with its row of range (null: "%f" for all).
 void write_exchange_file(int d, const double* x, double* const* range = nullptr);
+// The same to the exchange file named file.
+void write_exchange_file_named(const char* file, int d, const double* x, double* const* range);
 
 // The command line that runs the objective: the program name followed by
 // the exchange file name, or (is_command) the whole command as given.
@@ -84,6 +85,12 @@ bool objective_command_line(const char* objective, bool is_command, char* buffer
 // Reads the k responses that follow the d + 1 leading tokens of the
 // exchange file into ynew ("NA"/"na" give the NA marker).
 void read_exchange_file(int d, int k, double* ynew);
+// The same from the exchange file named file, without ending the run: false
+// when the file cannot be read or does not hold k responses, with the
+// message that read_exchange_file would end the run with (naming file) in
+// message (capacity characters).
+bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char* message,
+                              int capacity);
 
 // Writes the point, runs the objective command and reads its k responses.
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,

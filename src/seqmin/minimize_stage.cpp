@@ -11,12 +11,11 @@
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "kriging/correlation.h"
-#include "kriging/predictor.h"
 #include "numeric/storage.h"
-#include "numeric/vecutil.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/minimize_loop.h"
+#include "seqmin/stage_proposal.h"
 
 namespace {
 
@@ -61,10 +60,9 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   g_minctx = MinimizeContext();
   g_minctx.models = models;
   g_minctx.ka = ka;
-  g_minctx.stage = true;
   g_minctx.constraints = ka->ncons > 0;
   if (ka->nresp > 1) print_info("MinimizeStage for first non - constraint only.");
-  const int n = resp->n[0], d = resp->d[0], r = resp->r[0];
+  const int n = resp->n[0], d = resp->d[0];
   g_minctx.n_obs = n;
   g_minctx.d = d;
 
@@ -81,19 +79,11 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   if (g_minctx.target != g_ymin) fprintf(out, " MinTarget: %f", g_minctx.target);
   fprintf(out, "\n");
 
-  const int rows = n + n_new;
   double best = 0.0;
   double* x = nullptr;
-  double** S = nullptr;
-  double* ys = nullptr;
   alloc_real_vector(d, &x);
-  alloc_real_matrix(rows, d, &S);
-  alloc_real_vector(rows, &ys);
-  init_real_vec(0.0, rows, ys);
-  copy_real_matrix(n, d, resp->X, S);
-  g_minctx.stage_design = S;
-  g_minctx.stage_y = ys;
-  g_minctx.stage_n = n;
+  StageDesign stage;
+  open_stage(resp, n_new, &stage);
 
   const int k = ky_count(ka);
   for (int j = 0; j < k; j++) {
@@ -103,23 +93,14 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   }
 
   int status = 0;
-  for (int row = n; row < rows; row++) {
-    const int N = g_minctx.stage_n;
-    init_krigmse_anyX(resp, S, N, d, r);
-    status = maximize_criterion(resp, &best, x);
-    free_krigmse_anyX(N, r);
+  for (int row = n; row < stage.rows; row++) {
+    status = propose_stage_point(resp, &best, x);
     if (status != 0) break;
-    copy_real_vector(d, x, S[row]);
-    g_minctx.stage_n = N + 1;
-    report_stage_point(x, d, best, g_minctx.stage_n);
+    report_stage_point(x, d, best, stage_size());
   }
-  if (status == 0) write_stage_design(resp, g_minctx.stage_n, d, S, file);
+  if (status == 0) write_stage_design(resp, stage_size(), d, stage.points, file);
 
-  g_minctx.stage = false;
-  g_minctx.stage_design = nullptr;
-  g_minctx.stage_y = nullptr;
+  close_stage(&stage);
   free_real_vector(d, &x);
-  free_real_matrix(rows, d, &S);
-  free_real_vector(rows, &ys);
   return status;
 }
