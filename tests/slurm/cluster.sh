@@ -79,14 +79,14 @@ slurm_stop_daemons_in() {
 
 slurm_cluster_stop() {
   [ -n "$SLURM_RUN_DIR" ] || return 0
-  local dir=$SLURM_RUN_DIR tries=0
+  local dir=$SLURM_RUN_DIR until=$((SECONDS + 10))
   # Job steps still running (a test that failed half-way) are cancelled
-  # first, so that no slurmstepd outlives the cluster.
+  # first, so that no slurmstepd outlives the cluster; 10 s at most.
   if slurm_daemon_alive "$dir/slurmctld.pid" "$dir/slurm.conf"; then
-    timeout 10 scancel --quiet --full --signal=KILL --state=RUNNING "--user=$(id -un)" 2>/dev/null
-    timeout 10 scancel --quiet "--user=$(id -un)" 2>/dev/null
-    while [ -n "$(timeout 5 squeue -h -o %i 2>/dev/null)" ] && [ $tries -lt 50 ]; do
-      sleep 0.2; tries=$((tries + 1))
+    timeout 5 scancel --quiet --full --signal=KILL "--user=$(id -un)" 2>/dev/null
+    timeout 5 scancel --quiet "--user=$(id -un)" 2>/dev/null
+    while [ -n "$(timeout 5 squeue -h -o %i 2>/dev/null)" ] && [ $SECONDS -lt $until ]; do
+      sleep 0.2
     done
   fi
   slurm_stop_daemons_in "$dir"
