@@ -641,8 +641,9 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     if (q == 1) {
       status = maximize_criterion(resp, &best, x);
     } else {
-      // The stage's first point has its largest criterion: the convergence
-      // rule reads it as a single evaluation's criterion.
+      // The stage's first point is the one a single evaluation would choose:
+      // the convergence rule reads its criterion. The later points' criteria
+      // count the earlier points as observed and are not compared.
       stage_points = next_stage_size(q, evaluations);
       open_stage(resp, stage_points, &design);
       status = propose_stage_point(resp, &best, slots.points[0]);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -119,12 +120,13 @@ constexpr double kMaxCount = 8.0;
 
 }  // namespace
 
-// Stands in for the C library's system(): the only caller is Minimize's
-// objective. Reads the point from the exchange file and appends responses
-// of a smooth function, then NA once the session has had its answers.
-extern "C" int system(const char* command) {
-  if (command == nullptr) return 0;
-  FILE* f = fopen("dorve.temp", "r");
+namespace {
+
+// Reads the point from the exchange file name and appends responses of a
+// smooth function, then NA once the session has had its answers. Returns
+// 1 when the file cannot be read or written.
+int answer_exchange_file(const char* name) {
+  FILE* f = fopen(name, "r");
   if (f == nullptr) return 1;
   int d = 0;
   double x[64] = {0.0};
@@ -132,7 +134,7 @@ extern "C" int system(const char* command) {
   for (int j = 0; j < d; j++)
     if (fscanf(f, "%lf", &x[j]) != 1) x[j] = 0.0;
   fclose(f);
-  f = fopen("dorve.temp", "w");
+  f = fopen(name, "w");
   if (f == nullptr) return 1;
   fprintf(f, "%d ", d);
   for (int j = 0; j < d; j++) fprintf(f, " %.17g ", x[j]);
@@ -146,6 +148,38 @@ extern "C" int system(const char* command) {
       fprintf(f, " NA ");
   }
   fclose(f);
+  return 0;
+}
+
+// A process id no process can have (above any pid_max): waitpid and kill
+// report it as unknown.
+constexpr pid_t kNoSuchProcess = 0x7ffffff0;
+
+}  // namespace
+
+// Stands in for the C library's system(): the only caller is Minimize's
+// objective, which answers through "dorve.temp".
+extern "C" int system(const char* command) {
+  if (command == nullptr) return 0;
+  return answer_exchange_file("dorve.temp");
+}
+
+// Stands in for posix_spawn: the only caller is Minimize with
+// ParallelEvaluations > 1, which runs "/bin/sh -c command" once per slot; a
+// fuzzed command must never reach a shell. Answers through the slot's file,
+// the command's word that starts with "dorve.temp".
+extern "C" int posix_spawn(pid_t* pid, const char*, const posix_spawn_file_actions_t*,
+                           const posix_spawnattr_t*, char* const argv[], char* const[]) {
+  const char* command = argv[2];
+  const char* file = nullptr;
+  for (const char* p = command; p != nullptr && *p != '\0'; p++)
+    if (strncmp(p, "dorve.temp", 10) == 0 && (p == command || p[-1] == ' ')) file = p;
+  if (file != nullptr) {
+    char name[32];
+    snprintf(name, sizeof name, "%.*s", static_cast<int>(strcspn(file, " \t")), file);
+    answer_exchange_file(name);
+  }
+  *pid = kNoSuchProcess;
   return 0;
 }
 
