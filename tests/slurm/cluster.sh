@@ -181,8 +181,8 @@ slurm_start_munged() {
 slurm_cluster_start() {
   local dir=$1 cpus=$2 tries=0 state=
   if [ "$(id -u)" != 0 ]; then
-    slurm_log "FAILED: starting slurmd needs root; run the tests as root" \
-      "(or unset DORVE_REQUIRE_SLURM and uninstall slurm-wlm to skip this test)"
+    slurm_log "FAILED: slurmd runs job steps as their users and must be started as root;" \
+      "run the tests as root"
     return 1
   fi
   # Clients inside an outer Slurm job would talk to that job's cluster.
