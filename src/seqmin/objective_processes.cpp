@@ -51,20 +51,22 @@ bool append_text(const char* text, int length, char* buffer, int capacity, int* 
 // The process group of the running commands (0: none). Read by the handler.
 volatile sig_atomic_t g_running_group = 0;
 
-// The signals passed on to the commands, and what the program did with them
-// before the commands started.
-const int kPassedOn[] = {SIGINT, SIGTERM};
+// The signals that end the commands too (each gets a termination request:
+// the one every program ends on, and on which a cluster launcher such as
+// srun cancels its job step, where a single interrupt only makes it report),
+// and what the program did with them before the commands started.
+const int kPassedOn[] = {SIGHUP, SIGINT, SIGTERM};
 constexpr int kPassedOnCount = sizeof kPassedOn / sizeof kPassedOn[0];
 struct sigaction g_previous[kPassedOnCount];
 bool g_replaced[kPassedOnCount];
 
-// Passes the signal on to the commands' process group, then lets it take the
-// course it had before: the previous handler, or the default action (the
-// signal is blocked while this runs, so the raised one arrives on return).
-// Only async-signal-safe calls are made.
+// Sends the commands' process group a termination request, then lets the
+// signal take the course it had before: the previous handler, or the default
+// action (the signal is blocked while this runs, so the raised one arrives on
+// return). Only async-signal-safe calls are made.
 void pass_on_signal(int signal_number) {
   const pid_t group = g_running_group;
-  if (group > 0) kill(-group, signal_number);
+  if (group > 0) kill(-group, SIGTERM);
   for (int i = 0; i < kPassedOnCount; i++) {
     if (kPassedOn[i] != signal_number) continue;
     const struct sigaction& previous = g_previous[i];

@@ -34,9 +34,9 @@ bool slot_command_line(const char* objective, bool is_command, const char* file,
 // exchange file or not). The commands share standard output and standard
 // error with the program and read standard input from /dev/null, so that
 // they cannot take the program's own command lines. They run in a process
-// group of their own: an interrupt or termination request that reaches the
-// program while they run is passed on to all of them and every process they
-// started, and then takes its usual course.
+// group of their own: a hangup, interrupt or termination request that
+// reaches the program while they run sends all of them, and every process
+// they started, a termination request, and then takes its usual course.
 void run_commands_at_once(int count, const char* const* commands, bool* started);
 
 #endif  // DORVE_SEQMIN_OBJECTIVE_PROCESSES_H_
