@@ -12,8 +12,8 @@ namespace {
 // Relative change of -L and gradient size at which a try has converged; the
 // likelihood is only compared to a few decimals, so these are far below
 // what the comparison of tries can see.
-constexpr double kGradientFtolRel = 1e-9;
-constexpr double kGradientGtol = 1e-6;
+constexpr double kGradientFtolRel = 1e-7;
+constexpr double kGradientGtol = 1e-4;
 
 double dot(const double* a, const double* b, int n) {
   double s = 0.0;
