@@ -8,7 +8,7 @@
 #include "data/finite_checks.h"
 #include "data/init_checks.h"
 #include "data/model_store.h"
-#include "kriging/krigfit.h"
+#include "kriging/mle_tries.h"
 
 void fit_all_models(KrigModel* models, KrigArray* ka) {
   FILE* out = out_stream();

@@ -7,12 +7,9 @@
 // Parameter vector t (m = 2d, or 2d + 1 with RandomError):
 //   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
 //
-// The tries of a fit are independent once their start vertices are drawn:
-// they run on a pool of up to Threads threads, each try on its own copy of
-// what the likelihood overwrites, and what they print comes out in the order
-// of a sequential run, so results and output do not depend on Threads. The
-// objective loglike receives only t and works on the fit current in its
-// thread (krigfit_begin on the calling thread, a try's own state in a worker).
+// The objective loglike receives only t and works on the fit current in its
+// thread (krigfit_begin on the calling thread, a try's own state in a worker
+// of mle_tries.h).
 #ifndef DORVE_KRIGING_KRIGFIT_H_
 #define DORVE_KRIGING_KRIGFIT_H_
 
@@ -34,26 +31,6 @@ constexpr double kLogDetPenalty = 1e14;
 constexpr double kLoglikeWorst = 1e300;
 // Determinants at or below this are fatal.
 constexpr double kNegativeDetLimit = -1e-4;
-
-// Fits kr: Tries searches by the setting MleMethod (the simplex, or the
-// quasi-Newton gradient search of likelihood_gradient.h), the best
-// parameters kept in kr with beta, sigma2, loglik, R, F and the augmented
-// decomposition. report 1 prints a line per try; the closing summary is
-// always printed.
-void mle_fit(KrigModel* kr, int report);
-
-// Several fits whose tries share one pool of threads, printed as if fitted
-// one after another. Between open_fit_batch and run_fit_batch everything the
-// calling thread prints is held back and comes out in its place among the
-// fits' output. add_to_fit_batch prints what a fit prints before its first
-// try and draws every start vertex (in the order of a sequential run);
-// run_fit_batch runs all tries, prints, completes each fit as mle_fit does,
-// and releases the batch. A fatal error anywhere comes out after the output
-// printed before it, with its usual text.
-struct FitBatch;
-FitBatch* open_fit_batch();
-void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report);
-void run_fit_batch(FitBatch* batch);
 
 // The negative profile log-likelihood of the model being fitted at t (m
 // values). Leaves alpha, theta, stochratio, R, beta and sigma2 of the model

@@ -18,7 +18,7 @@
 #include "data/model_store.h"
 #include "data/output_matrices.h"
 #include "kriging/correlation.h"
-#include "kriging/krigfit.h"
+#include "kriging/mle_tries.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"

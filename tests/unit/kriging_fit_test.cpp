@@ -9,6 +9,7 @@
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/krigfit.h"
+#include "kriging/mle_tries.h"
 #include "kriging_model_support.h"
 #include "numeric/random.h"
 #include "numeric/storage.h"

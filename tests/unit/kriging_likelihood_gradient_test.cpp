@@ -8,6 +8,7 @@
 #include "base/settings.h"
 #include "kriging/krigfit.h"
 #include "kriging/likelihood_gradient.h"
+#include "kriging/mle_tries.h"
 #include "kriging_model_support.h"
 #include "numeric/random.h"
 

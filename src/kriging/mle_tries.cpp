@@ -1,0 +1,338 @@
+#include "kriging/mle_tries.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/ordered_tasks.h"
+#include "base/settings.h"
+#include "data/model_store.h"
+#include "kriging/correlation.h"
+#include "kriging/fit_state.h"
+#include "kriging/krigfit.h"
+#include "kriging/likelihood_gradient.h"
+#include "numeric/storage.h"
+#include "numeric/vecutil.h"
+#include "optim/minimize.h"
+
+namespace {
+
+// Makes s the fit loglike works on in this thread while in scope.
+struct CurrentFitScope {
+  FitState* previous;
+  explicit CurrentFitScope(FitState& s) : previous(make_current_fit(&s)) {}
+  ~CurrentFitScope() { make_current_fit(previous); }
+  CurrentFitScope(const CurrentFitScope&) = delete;
+  CurrentFitScope& operator=(const CurrentFitScope&) = delete;
+};
+
+// What one try of the search found: the best t is left in row 0 of the
+// vertices, value is the objective there (the negative log-likelihood) and
+// evaluations the count the search method reports.
+struct TryResult {
+  double value;
+  int evaluations;
+  bool hit_limit;  // the evaluation limit ended the search
+};
+
+// One try of the downhill simplex from the m + 1 start vertices P on its own
+// fit state s: the vertices are evaluated in order into Y, then the search
+// runs.
+TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
+  const CurrentFitScope scope(s);
+  for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
+  const int k =
+      minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
+  return TryResult{Y[0], k, k > kMleMaxEvaluations};
+}
+
+// One try of the quasi-Newton gradient search from vertex 0 of P (the
+// others are evaluated only when it cannot start there), with the Cholesky
+// workspace of this try; the eigen path of s values the points where R is
+// not positive definite.
+TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
+  const CurrentFitScope scope(s);
+  const KrigModel* kr = s.kr;
+  LikelihoodGradient work;
+  likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
+  bool hit_limit = false;
+  const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
+  return TryResult{Y[0], k, hit_limit};
+}
+
+// The model a try works on: the fitted model's design, responses and F
+// shared for reading, its own copies of everything loglike writes (alpha,
+// theta, stochratio, R, beta, sigma2), with the try's fit state.
+struct TryWork {
+  KrigModel model;
+  FitState state;
+};
+
+void own_copy(int n, const double* from, double** to) {
+  *to = nullptr;
+  alloc_real_vector(n, to);
+  copy_real_vector(n, from, *to);
+}
+
+void open_try_work(const KrigModel* kr, TryWork* w) {
+  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
+  w->model = *kr;
+  KrigModel& m = w->model;
+  m.R = nullptr;
+  alloc_real_matrix(n, n, &m.R);
+  own_copy(d, kr->alpha, &m.alpha);
+  own_copy(d, kr->theta, &m.theta);
+  own_copy(1, kr->stochratio, &m.stochratio);
+  // beta and sigma2 are written by every evaluation before they are read.
+  m.beta = nullptr;
+  m.sigma2 = nullptr;
+  alloc_real_vector(r, &m.beta);
+  alloc_real_vector(1, &m.sigma2);
+  open_fit(w->state, &m);
+}
+
+void close_try_work(TryWork* w) {
+  KrigModel& m = w->model;
+  const int n = m.n[0], d = m.d[0], r = m.r[0];
+  close_fit(w->state);
+  free_real_matrix(n, n, &m.R);
+  free_real_vector(d, &m.alpha);
+  free_real_vector(d, &m.theta);
+  free_real_vector(1, &m.stochratio);
+  free_real_vector(r, &m.beta);
+  free_real_vector(1, &m.sigma2);
+}
+
+void report_try(int try_num, double best, int evals, const KrigModel* kr) {
+  FILE* out = out_stream();
+  fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
+  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", kr->stochratio[0]);
+  fprintf(out, "\n");
+  print_real_vector(kr->d[0], kr->alpha, "alpha:");
+  print_real_vector(kr->d[0], kr->theta, "theta:");
+}
+
+void report_fit(const KrigModel* kr) {
+  FILE* out = out_stream();
+  const double sigma2 = kr->sigma2[0], s = kr->stochratio[0];
+  fprintf(out, "LogLikelihood:%f StochVariance:%f", kr->loglik[0], s * sigma2);
+  if (g_settings.RandomError) fprintf(out, ", ErrorVar:%7.2f", (1.0 - s) * sigma2);
+  fprintf(out, "\n");
+  print_real_vector(kr->d[0], kr->alpha, "mle alpha:");
+  print_real_vector(kr->d[0], kr->theta, "mle theta:");
+}
+
+void report_difficulties(const FitState& s) {
+  FILE* out = out_stream();
+  if (s.t4 > 0)
+    fprintf(out,
+            "INFO: Some numerical difficulties in computing likelihood. Frequency:%d.(T4)\n",
+            s.t4);
+  if (s.t5 > 0)
+    fprintf(out,
+            "WARNING: Some numerical difficulties in computing likelihood. Frequency:%d.(T5)\n",
+            s.t5);
+}
+
+// One try of a planned fit: its start vertices (drawn when the fit was
+// planned) and what the search left.
+struct PlannedTry {
+  double** P = nullptr;  // (m + 1) x m: start vertices, then the final simplex
+  double* Y = nullptr;   // m + 1 values
+  int t4 = 0;
+  int t5 = 0;
+  bool t2_warned = false;  // the (T2) warning came in this try
+};
+
+// A fit in three steps: planned on the calling thread (its messages before
+// the first try, every start vertex drawn in order), its tries run on any
+// thread, then completed on the calling thread (best try, reports, the final
+// model).
+struct PlannedFit {
+  KrigModel* kr = nullptr;
+  int report = 0;
+  int d = 0;
+  int m = 0;
+  std::string lead;  // printed before the first try's output
+  std::vector<PlannedTry> tries;
+};
+
+void plan_fit(PlannedFit* fit) {
+  KrigModel* kr = fit->kr;
+  if (fit_in_progress())
+    fatal_error("krigfit: Code Bug : a fit is already in progress");
+  krCalcF(kr);  // r must be 1
+  const int d = kr->d[0];
+  kr->loglik[0] = kMleInitialBest;
+  int m;
+  if (g_settings.RandomError) {
+    m = 2 * d + 1;
+  } else {
+    m = 2 * d;
+    if (kr->stochratio[0] != 1.0) print_warning("Setting ErrorVariance to 0.0 for Fitting");
+  }
+  kr->stochratio[0] = 1.0;
+  fit->d = d;
+  fit->m = m;
+  fit->tries.resize(g_settings.Tries);
+  for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
+    PlannedTry& t = fit->tries[attempt];
+    alloc_real_matrix(m + 1, m, &t.P);
+    alloc_real_vector(m + 1, &t.Y);
+    draw_start_vertices(kr, attempt + 1, m, t.P);
+  }
+}
+
+// Try `attempt` (from 0) of a planned fit, on its own copy of the model, by
+// the search MleMethod names.
+void run_planned_try(PlannedFit* fit, int attempt) {
+  PlannedTry& t = fit->tries[attempt];
+  TryWork work;
+  open_try_work(fit->kr, &work);
+  const bool use_gradient = strcmp(g_settings.MleMethod, "gradient") == 0;
+  const TryResult result = use_gradient ? run_gradient_try(work.state, fit->m, t.P, t.Y)
+                                        : run_simplex_try(work.state, fit->m, t.P, t.Y);
+  const int k = result.evaluations;
+  if (k == 0)
+    print_warning("One MLE try failed to start");
+  else if (result.hit_limit)
+    print_warning("MLE try was interrupted when max iteration was reached");
+  // The simplex count includes the d + 1 evaluations of its start vertices.
+  const int evals = use_gradient ? k : fit->d + 1 + k;
+  set_corpar(&work.model, t.P[0], fit->d);
+  if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
+  t.t4 = work.state.t4;
+  t.t5 = work.state.t5;
+  t.t2_warned = work.state.t2_warned;
+  close_try_work(&work);
+}
+
+// The best try made final in the model, with the closing reports.
+void complete_fit(PlannedFit* fit) {
+  KrigModel* kr = fit->kr;
+  const int d = fit->d, m = fit->m;
+  FitState s;
+  open_fit(s, kr);
+  double* best_alpha = nullptr;
+  double* best_theta = nullptr;
+  alloc_real_vector(d, &best_alpha);
+  alloc_real_vector(d, &best_theta);
+  double best_stochratio = 1.0;
+  const int tries = static_cast<int>(fit->tries.size());
+  for (int attempt = 0; attempt < tries; attempt++) {
+    const PlannedTry& t = fit->tries[attempt];
+    set_corpar(kr, t.P[0], d);
+    // The first try is always kept, so that the best copies hold parameters
+    // even when every try ends below the starting best.
+    if (attempt == 0 || -t.Y[0] > kr->loglik[0]) {
+      kr->loglik[0] = -t.Y[0];
+      copy_real_vector(d, kr->alpha, best_alpha);
+      copy_real_vector(d, kr->theta, best_theta);
+      best_stochratio = kr->stochratio[0];
+    }
+    s.t4 += t.t4;
+    s.t5 += t.t5;
+    s.t2_warned = t.t2_warned;
+  }
+  report_difficulties(s);
+  if (tries > 0 && -fit->tries[tries - 1].Y[0] != kr->loglik[0]) {
+    copy_real_vector(d, best_alpha, kr->alpha);
+    copy_real_vector(d, best_theta, kr->theta);
+    kr->stochratio[0] = best_stochratio;
+  }
+  finish_fit(s);
+  report_fit(kr);
+
+  for (PlannedTry& t : fit->tries) {
+    free_real_matrix(m + 1, m, &t.P);
+    free_real_vector(m + 1, &t.Y);
+  }
+  free_real_vector(d, &best_alpha);
+  free_real_vector(d, &best_theta);
+  close_fit(s);
+}
+
+}  // namespace
+
+struct FitBatch {
+  HeldOutput held;                 // the calling thread's output since the last fit was added
+  std::vector<PlannedFit*> fits;
+  bool planning_failed = false;    // the last fit added ended in a fatal error while planned
+  CapturedFatal planning_fatal;
+};
+
+FitBatch* open_fit_batch() {
+  FitBatch* batch = new FitBatch;
+  hold_output(&batch->held);
+  return batch;
+}
+
+void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report) {
+  PlannedFit* fit = new PlannedFit;
+  fit->kr = kr;
+  fit->report = report;
+  CapturedFatal* previous = set_thread_fatal_capture(&batch->planning_fatal);
+  try {
+    plan_fit(fit);
+  } catch (const FatalErrorCaptured&) {
+    // The fits before it run and print first, then the error ends the run
+    // as it would have without the batch. The abandoned fit is not released.
+    set_thread_fatal_capture(previous);
+    batch->planning_failed = true;
+    run_fit_batch(batch);
+  }
+  set_thread_fatal_capture(previous);
+  fit->lead = release_output(&batch->held);
+  batch->fits.push_back(fit);
+  hold_output(&batch->held);
+}
+
+namespace {
+
+void put_text(FILE* out, const std::string& text) {
+  if (!text.empty()) fwrite(text.data(), 1, text.size(), out);
+}
+
+}  // namespace
+
+void run_fit_batch(FitBatch* batch) {
+  const std::string trailing = release_output(&batch->held);
+  std::vector<PlannedFit*> owner;
+  std::vector<int> attempt;
+  for (PlannedFit* fit : batch->fits) {
+    for (int i = 0; i < static_cast<int>(fit->tries.size()); i++) {
+      owner.push_back(fit);
+      attempt.push_back(i);
+    }
+  }
+  std::vector<TaskRecord> records;
+  run_ordered_tasks(
+      static_cast<int>(owner.size()), g_settings.Threads,
+      [&owner, &attempt](int i) { run_planned_try(owner[i], attempt[i]); }, &records);
+
+  FILE* out = out_stream();
+  size_t task = 0;
+  for (PlannedFit* fit : batch->fits) {
+    put_text(out, fit->lead);
+    for (size_t i = 0; i < fit->tries.size(); i++, task++) {
+      put_text(out, records[task].output);
+      if (records[task].fatal.raised) raise_captured_fatal(records[task].fatal);
+    }
+    complete_fit(fit);
+    delete fit;
+  }
+  put_text(out, trailing);
+  const bool failed = batch->planning_failed;
+  const CapturedFatal fatal = batch->planning_fatal;
+  delete batch;
+  if (failed) raise_captured_fatal(fatal);
+}
+
+void mle_fit(KrigModel* kr, int report) {
+  FitBatch* batch = open_fit_batch();
+  add_to_fit_batch(batch, kr, report);
+  run_fit_batch(batch);
+}
