@@ -13,6 +13,8 @@
 
 #include <vector>
 
+#include "kriging/correlation.h"
+
 // The workspace of one fit: what depends only on the design (the logarithms
 // of the pairwise distances), and the storage of one evaluation.
 struct LikelihoodGradient {
@@ -39,9 +41,13 @@ void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const do
                                int d, bool random_error);
 
 // The smallest eigenvalue of R the search accepts, bounded from below by
-// 1 / tr(R^-1). Closer to singular, ln det R and R^-1 are mostly rounding
-// and the Cholesky and eigen evaluations of the likelihood part ways.
-constexpr double kMinCorrelationEigenvalue = 1e-12;
+// 1 / tr(R^-1): the limit below which the eigen path takes an eigenvalue as
+// 0, so the fitted model's own decomposition sees R as regular. Closer to
+// singular, ln det R and R^-1 are mostly rounding and the Cholesky and eigen
+// evaluations of the likelihood part ways; a higher limit keeps the search
+// from the likelihood's maximum on smooth responses, where that maximum lies
+// near a singular R (worse predictions, longer Minimize runs).
+constexpr double kMinCorrelationEigenvalue = kSingularEigenvalue;
 
 enum class LikelihoodStatus {
   kOk,
