@@ -154,12 +154,9 @@ void set_max_evaluations(const char* value) {
 // Each of the q points is one child process running at once, and the stage
 // that proposes them is a MinimizeStage of q points: the same bound holds.
 void set_parallel_evaluations(const char* value) {
-  int v;
-  if (int_in_range(value, 1, kMaxStagePoints, &v))
-    g_settings.ParallelEvaluations = v;
-  else
-    fprintf(out_stream(), "Sorry, command ignored. 0<ParallelEvaluations<=%d, integer.\n",
-            kMaxStagePoints);
+  static_assert(kMaxStagePoints == 10000, "the refusal names the bound");
+  set_positive_int(&g_settings.ParallelEvaluations, value, kMaxStagePoints,
+                   "Sorry, command ignored. 0<ParallelEvaluations<=10000, integer.\n");
 }
 
 void set_mle_percentage(const char* value) {

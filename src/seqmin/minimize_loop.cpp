@@ -197,13 +197,13 @@ void calc_ymin(KrigArray* ka, KrigModel* models) {
     g_ymin = smoothed_response(resp, g_ymin_index);
 }
 
-void update_ymin(KrigArray* ka, const double* ynew) {
+void update_ymin(KrigArray* ka, const double* ynew, int row) {
   const double y = ynew[ka->resp_index[0]];
   if (!(y < g_ymin)) return;
-  double* row[1] = {const_cast<double*>(ynew)};
-  if (ka->ncons > 0 && check_constraints(1, ky_count(ka), row, ka->ydescrip)) return;
+  double* rows[1] = {const_cast<double*>(ynew)};
+  if (ka->ncons > 0 && check_constraints(1, ky_count(ka), rows, ka->ydescrip)) return;
   g_ymin = y;
-  if (g_minctx.models) g_ymin_index = context_response_model()->n[0] + 1;
+  g_ymin_index = row;
 }
 
 // ---- Schedule and stopping rule ----
@@ -384,6 +384,17 @@ void append_observation(KrigModel* models, KrigArray* ka, const double* x, const
 
 namespace {
 
+// An NA, inf or nan cannot be modelled: appending it would corrupt every
+// later fit and, as a response, could become the smallest value. Says so and
+// returns true when the answer y (k values) holds one.
+bool refuse_unusable_answer(const KrigModel* models, int k, const double* y) {
+  const int bad = first_unusable(k, y);
+  if (bad < 0) return false;
+  fprintf(out_stream(), "Sorry, the objective returned %s for %s. The point is not added; "
+                        "Minimize stops.\n", unusable_value_word(y[bad]), models[bad].yname);
+  return true;
+}
+
 // ---- Several evaluations at once (ParallelEvaluations > 1) ----
 //
 // Each iteration proposes a stage of q points as MinimizeStage would, writes
@@ -543,13 +554,10 @@ int add_answered_slots(KrigModel* models, KrigArray* ka, SlotStage* stage, int s
   journal_evaluations(models, ka, added, xs.data(), ys.data());
   FILE* out = out_stream();
   for (int i = 0; i < added; i++) {
-    if (random_error) {
+    if (random_error)
       calc_ymin(ka, models);
-    } else {
-      const double before = g_ymin;
-      update_ymin(ka, ys[i]);
-      if (g_ymin != before) g_ymin_index = n + i + 1;
-    }
+    else
+      update_ymin(ka, ys[i], n + i + 1);
     set_target_from_ymin();
     report_new_point(n + i, stage->d, xs[i], stage->k, ys[i], stage->criteria[slots[i]],
                      ka->resp_index[0], g_minctx.constraints);
@@ -575,12 +583,9 @@ int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
   *added = add_answered_slots(models, ka, stage, size, n, random_error);
   int status = kCriterionFound;
   for (int i = 0; i < size; i++) {
-    if (stage->outcomes[i] != kSlotUnusable) continue;
-    const int bad = first_unusable(stage->k, stage->answers[i]);
-    fprintf(out_stream(), "Sorry, the objective returned %s for %s. The point is not added; "
-                          "Minimize stops.\n",
-            unusable_value_word(stage->answers[i][bad]), models[bad].yname);
-    status = kMinimizeNaResponse;
+    if (stage->outcomes[i] == kSlotUnusable && refuse_unusable_answer(models, stage->k,
+                                                                     stage->answers[i]))
+      status = kMinimizeNaResponse;
   }
   if (stage->failure[0] != '\0') status = kStageSlotFailed;
   return status;
@@ -667,12 +672,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     } else {
       sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
       evaluations++;
-      // An NA, inf or nan cannot be modelled: appending it would corrupt
-      // every later fit and, as a response, could become the smallest value.
-      const int bad = first_unusable(k, ynew);
-      if (bad >= 0) {
-        fprintf(out, "Sorry, the objective returned %s for %s. The point is not added; "
-                     "Minimize stops.\n", unusable_value_word(ynew[bad]), models[bad].yname);
+      if (refuse_unusable_answer(models, k, ynew)) {
         status = kMinimizeNaResponse;
         break;
       }
@@ -681,7 +681,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       if (random_error)
         calc_ymin(ka, models);
       else
-        update_ymin(ka, ynew);
+        update_ymin(ka, ynew, n + 1);
       set_target_from_ymin();
       report_new_point(n, d, x, k, ynew, best, ka->resp_index[0], g_minctx.constraints);
       append_observation(models, ka, x, ynew);

@@ -48,8 +48,9 @@ void calc_ymin(KrigArray* ka, KrigModel* models);
 // g_ymin_index 1; for a harness that runs many sessions in one process.
 void reset_minimize_state();
 
-// Lowers g_ymin to the new response when it is smaller and feasible.
-void update_ymin(KrigArray* ka, const double* ynew);
+// Lowers g_ymin to the new response when it is smaller and feasible, with
+// g_ymin_index the row (from 1) the new observation takes in the design.
+void update_ymin(KrigArray* ka, const double* ynew, int row);
 
 // True when the models are to be refitted at iteration it with n
 // observations, the last fit having been made at last_fit_n. May raise

@@ -358,10 +358,10 @@ TEST_F(SeqminLoop, YminIsTheSmallestFeasibleResponse) {
 
   store.use_as_context(g_ymin);
   const double infeasible_better[2] = {feasible - 1.0, 5.0};
-  update_ymin(store.ka, infeasible_better);
+  update_ymin(store.ka, infeasible_better, 11);
   EXPECT_EQ(g_ymin, feasible);
   const double feasible_better[2] = {feasible - 1.0, 0.0};
-  update_ymin(store.ka, feasible_better);
+  update_ymin(store.ka, feasible_better, 11);
   EXPECT_EQ(g_ymin, feasible - 1.0);
   EXPECT_EQ(g_ymin_index, 11);
 }
