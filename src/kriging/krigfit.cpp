@@ -286,12 +286,17 @@ double krigfit_last_logdet(int* negatives) {
   return s.last_logdet;
 }
 
-void set_corpar(KrigModel* kr, const double* t, int d) {
+void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
+                   double* share) {
   for (int l = 0; l < d; l++) {
-    kr->alpha[l] = sin(t[l]) + 1.0;
-    kr->theta[l] = t[d + l] * t[d + l] / 10.0;
+    alpha[l] = sin(t[l]) + 1.0;
+    theta[l] = t[d + l] * t[d + l] / 10.0;
   }
-  if (g_settings.RandomError) kr->stochratio[0] = sin(t[2 * d]) / 2.0 + 0.5;
+  if (random_error) *share = sin(t[2 * d]) / 2.0 + 0.5;
+}
+
+void set_corpar(KrigModel* kr, const double* t, int d) {
+  corpar_from_t(t, d, g_settings.RandomError, kr->alpha, kr->theta, kr->stochratio);
 }
 
 void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,

@@ -51,6 +51,11 @@ double loglike(double* t, int m);
 // positive) is -1e300, below every regular value.
 double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5);
 
+// t -> alpha and theta (d values each), and the stochastic share when
+// random_error (otherwise *share is left alone).
+void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
+                   double* share);
+
 // t -> model: alpha, theta, and stochratio when RandomError is TRUE.
 void set_corpar(KrigModel* kr, const double* t, int d);
 

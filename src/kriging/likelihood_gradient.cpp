@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kriging/correlation.h"
+#include "kriging/krigfit.h"
 #include "numeric/cholesky.h"
 #include "optim/quasi_newton.h"
 
@@ -131,11 +132,8 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
                                           double* grad) {
   const int n = w->n, d = w->d;
   std::vector<double> alpha(d), theta(d);
-  for (int l = 0; l < d; l++) {
-    alpha[l] = sin(t[l]) + 1.0;
-    theta[l] = t[d + l] * t[d + l] / 10.0;
-  }
-  const double s = w->random_error ? sin(t[2 * d]) / 2.0 + 0.5 : 1.0;
+  double s = 1.0;
+  corpar_from_t(t, d, w->random_error, alpha.data(), theta.data(), &s);
   build_R(w, alpha.data(), theta.data(), s);
   double* L = w->L.data();
   if (!cholesky_lower(L, n, kSingularEigenvalue)) return LikelihoodStatus::kNotPositiveDefinite;
