@@ -6,6 +6,7 @@
 #include "kriging/correlation.h"
 #include "kriging/krigfit.h"
 #include "numeric/cholesky.h"
+#include "numeric/vecutil.h"
 #include "optim/quasi_newton.h"
 
 namespace {
@@ -15,12 +16,6 @@ namespace {
 // what the comparison of tries can see.
 constexpr double kGradientFtolRel = 1e-7;
 constexpr double kGradientGtol = 1e-4;
-
-double dot(const double* a, const double* b, int n) {
-  double s = 0.0;
-  for (int i = 0; i < n; i++) s += a[i] * b[i];
-  return s;
-}
 
 // |dx|^p from ln|dx|; pow(0, 0) is 1 as in the correlation itself.
 double power_from_log(double log_dist, double p) {
@@ -147,9 +142,10 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   solve_lower(L, n, w->ones_w.data());
   w->resid_w = w->y;
   solve_lower(L, n, w->resid_w.data());
-  w->beta = dot(w->ones_w.data(), w->resid_w.data(), n) / dot(w->ones_w.data(), w->ones_w.data(), n);
+  const double* ones = w->ones_w.data();
+  w->beta = dot_product(ones, n, w->resid_w.data()) / dot_product(ones, n, ones);
   for (int i = 0; i < n; i++) w->resid_w[i] -= w->beta * w->ones_w[i];
-  w->sigma2 = dot(w->resid_w.data(), w->resid_w.data(), n) / n;
+  w->sigma2 = dot_product(w->resid_w.data(), n, w->resid_w.data()) / n;
   if (!(w->sigma2 > 0.0)) return LikelihoodStatus::kNotPositiveDefinite;
   const double value = -0.5 * (n * log(w->sigma2) + w->logdet);
   if (!std::isfinite(value)) return LikelihoodStatus::kNotPositiveDefinite;
