@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/safe_files.h"
 #include "data/named_matrices.h"
 
 namespace {
@@ -29,9 +31,17 @@ bool write_dump(KrigModel* kr, bool emergency) {
   KrigModel* single = kr;
   bool all_written = true;
   for (const DumpFile& f : kDumpFiles) {
-    if (!menu_print(&single, nullptr, kWriteMatrix, f.matrix,
-                    emergency ? f.error_file : f.temp_file))
+    const char* file = emergency ? f.error_file : f.temp_file;
+    // The dump names are fixed: whatever else stands at one is left alone.
+    const FileKind kind = file_kind(file);
+    if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
+      fprintf(emergency ? stderr : out_stream(),
+              "ERROR: %s is %s, not a regular file: it is not written.\n", file,
+              file_kind_words(kind));
       all_written = false;
+      continue;
+    }
+    if (!menu_print(&single, nullptr, kWriteMatrix, f.matrix, file)) all_written = false;
   }
   return all_written;
 }

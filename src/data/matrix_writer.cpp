@@ -7,6 +7,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/safe_files.h"
 #include "data/matrix_reader.h"
 
 namespace {
@@ -125,7 +126,7 @@ void write_blanks(FILE* f, int count) {
 
 // Opens the file for a matrix writer; a failure ends the program.
 FILE* open_for_writing(const char* file_name, char mode, const char* writer) {
-  FILE* f = fopen(file_name, mode == 'a' ? "a" : "w");
+  FILE* f = open_output_file(file_name, mode == 'a');
   if (!f) {
     fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", writer, file_name);
     end_run_after_error("Can't open/create file", 1);
@@ -386,7 +387,7 @@ bool writevec(int rows, const double* vector, const char* file_name, const char*
 }
 
 bool output_summary(const KrigModel* kr, const char* file_name, const char* title) {
-  FILE* f = fopen(file_name, "w");
+  FILE* f = open_output_file(file_name, false);
   if (!f) fatal_error("output_summary: Can't open/create file corpar.mat.");
   write_version_and_title(f, title);
   const char* dashes = "----------------------------------------------------------\n";

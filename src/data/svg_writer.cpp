@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/interpreter.h"
+#include "base/safe_files.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ bool is_svg_name(const char* name) {
 
 bool svg_begin(SvgFile* svg, const char* file_name, double width, double height) {
   svg->name = file_name;
-  svg->f = fopen(file_name, "w");
+  svg->f = open_output_file(file_name, false);
   if (!svg->f) {
     fprintf(out_stream(), "ERROR: Could not create file %s: %s.\n", file_name, strerror(errno));
     return false;

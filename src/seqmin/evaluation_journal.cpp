@@ -1,63 +1,45 @@
 #include "seqmin/evaluation_journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/safe_files.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "numeric/storage.h"
 
 namespace {
 
-constexpr int kTempNameSize = 64;
-
-// Makes a rename in the working directory durable. Best effort: some file
-// systems cannot sync a directory, and the rename has happened either way.
-void sync_working_directory() {
-  const int dir = open(".", O_RDONLY);
-  if (dir < 0) return;
-  fsync(dir);
-  close(dir);
-}
-
-void report_journal_failure(const char* file_name, int error) {
-  fprintf(out_stream(),
-          "ERROR: Could not write the journal file %s: %s. It keeps its previous contents.\n",
-          file_name, error != 0 ? strerror(error) : "write error");
+// Ends the run: a journal that falls behind the evaluations would break the
+// promise that a stopped run loses at most the evaluation in flight.
+[[noreturn]] void stop_on_journal_failure(const char* file_name, int error) {
+  char message[320];
+  snprintf(message, sizeof message,
+           "Minimize stops: the journal file %s cannot be written (%s). It keeps the evaluations "
+           "before this one; the answer of this one is in its exchange file.",
+           file_name, error != 0 ? strerror(error) : "write error");
+  fatal_error(message);
 }
 
 }  // namespace
 
 bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix) {
-  char temp_name[kTempNameSize];
-  snprintf(temp_name, sizeof temp_name, "%s.tmp", file_name);
-  FILE* f = fopen(temp_name, "w");
-  if (!f) return false;
-  errno = 0;
-  bool ok = write_exact_matrix(f, matrix.rows, matrix.cols, matrix.entries, matrix.names, nullptr,
-                               matrix.title) &&
-            fsync(fileno(f)) == 0;
-  int error = errno;
-  if (fclose(f) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && rename(temp_name, file_name) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    remove(temp_name);
-    errno = error;
+  if (!may_replace(file_name)) {
+    errno = EINVAL;
     return false;
   }
-  sync_working_directory();
-  return true;
+  Replacement r;
+  if (!begin_replacement(file_name, &r)) return false;
+  if (!write_exact_matrix(r.stream, matrix.rows, matrix.cols, matrix.entries, matrix.names,
+                          nullptr, matrix.title)) {
+    const int error = errno;
+    abandon_replacement(&r);
+    errno = error != 0 ? error : EIO;
+    return false;
+  }
+  return commit_replacement(&r, true);
 }
 
 void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count,
@@ -81,8 +63,8 @@ void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count
   }
   const JournalMatrix xm{rows, d, xrows, kr.xlabels, "X Matrix"};
   const JournalMatrix ym{rows, k, yrows, ynames, "y Matrix"};
-  if (!write_matrix_atomically(kJournalXFile, xm)) report_journal_failure(kJournalXFile, errno);
-  if (!write_matrix_atomically(kJournalYFile, ym)) report_journal_failure(kJournalYFile, errno);
+  if (!write_matrix_atomically(kJournalXFile, xm)) stop_on_journal_failure(kJournalXFile, errno);
+  if (!write_matrix_atomically(kJournalYFile, ym)) stop_on_journal_failure(kJournalYFile, errno);
   delete[] xrows;
   free_string_vector(k, &ynames);
   free_real_matrix(rows, k, &yrows);

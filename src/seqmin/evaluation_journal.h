@@ -30,19 +30,20 @@ struct JournalMatrix {
   const char* title;
 };
 
-// Writes the matrix to file_name atomically: the text goes to
-// "file_name.tmp", which is flushed and fsync'd, then renamed over
-// file_name, and the directory is fsync'd. Returns false (leaving file_name
-// as it was and no temporary file) when anything failed; errno then says
-// why.
+// Writes the matrix to file_name atomically: the text goes to a fresh
+// temporary file beside it (created exclusively under an unpredictable name),
+// which is flushed and fsync'd, then renamed over file_name, and the folder
+// is fsync'd. Returns false (leaving file_name as it was and no temporary
+// file) when anything failed, or when something other than a regular file
+// stands at file_name (EINVAL); errno then says why.
 bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix);
 
 // Rewrites both journal files with the design the models hold followed by
 // the new evaluation: the point x and ynew (one value per y variable, in
 // model order). X goes first, so that should a run be killed between the
 // two renames, X holds one row more than y (that point is also in the
-// exchange file). A file that cannot be written is reported on the output
-// stream and keeps its previous version; the run goes on.
+// exchange file). A file that cannot be written keeps its previous version
+// and ends the run with a fatal error that names it.
 void journal_evaluation(const KrigModel* models, const KrigArray* ka, const double* x,
                         const double* ynew);
 

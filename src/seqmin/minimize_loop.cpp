@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/safe_files.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/dumps.h"
@@ -25,6 +27,7 @@
 #include "seqmin/criterion_max.h"
 #include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
+#include "seqmin/folder_lock.h"
 #include "seqmin/objective_processes.h"
 #include "seqmin/stage_proposal.h"
 
@@ -34,7 +37,7 @@ int g_ymin_index = 1;
 namespace {
 
 constexpr int kYNamesCapacity = 150;
-// Longest exchange-file token read as one word; longer ones are split.
+// Longest exchange-file token read; a longer one is refused.
 constexpr int kExchangeTokenWidth = 127;
 constexpr int kDoMleRaiseAt = 100;
 constexpr int kDoMleRaisedFrequency = 10;
@@ -49,6 +52,37 @@ constexpr int kCoordinateTextSize = 64;
 constexpr int kExchangeMessageSize = 400;
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
+
+// Ends the run when something other than a regular file stands at the name
+// of an exchange file about to be written.
+void refuse_unsafe_exchange_file(const char* file) {
+  const FileKind kind = file_kind(file);
+  if (kind == FileKind::kMissing || kind == FileKind::kRegular) return;
+  char message[160];
+  snprintf(message, sizeof message,
+           "sample_new_y: %s is %s, not a regular file; DORVE does not write through it. ", file,
+           file_kind_words(kind));
+  fatal_error(message);
+}
+
+enum class TokenRead { kRead, kNone, kTooLong };
+
+bool is_token_separator(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The next blank-, tab- or line-separated word of f, whole: a word that does
+// not fit token (capacity characters with the terminator) is kTooLong.
+TokenRead read_exchange_token(FILE* f, char* token, int capacity) {
+  int c = fgetc(f);
+  while (c != EOF && is_token_separator(c)) c = fgetc(f);
+  if (c == EOF) return TokenRead::kNone;
+  int length = 0;
+  for (; c != EOF && !is_token_separator(c); c = fgetc(f)) {
+    if (length + 1 >= capacity) return TokenRead::kTooLong;
+    token[length++] = static_cast<char>(c);
+  }
+  token[length] = '\0';
+  return TokenRead::kRead;
+}
 
 // The grid of the "quantile" stopping rule, built by minimize_sequential.
 struct QuantileGrid {
@@ -259,19 +293,24 @@ void format_exchange_coordinate(double value, const double* range, char* text, i
 }
 
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
-  FILE* f = fopen(file, "w");
-  if (!f) {
+  // The file is written whole under a fresh name and renamed into place, so
+  // a link or special file planted at its name is never written through.
+  refuse_unsafe_exchange_file(file);
+  std::string text;
+  char item[kCoordinateTextSize + 4];
+  snprintf(item, sizeof item, "%d ", d);
+  text += item;
+  char coordinate[kCoordinateTextSize];
+  for (int j = 0; j < d; j++) {
+    format_exchange_coordinate(x[j], range ? range[j] : nullptr, coordinate, sizeof coordinate);
+    snprintf(item, sizeof item, " %s ", coordinate);
+    text += item;
+  }
+  if (!replace_file_text(file, text.data(), text.size())) {
     char message[96];
     snprintf(message, sizeof message, "sample_new_y: Can't open/create %s for writing. ", file);
     fatal_error(message);
   }
-  fprintf(f, "%d ", d);
-  char text[kCoordinateTextSize];
-  for (int j = 0; j < d; j++) {
-    format_exchange_coordinate(x[j], range ? range[j] : nullptr, text, sizeof text);
-    fprintf(f, " %s ", text);
-  }
-  fclose(f);
 }
 
 void write_exchange_file(int d, const double* x, double* const* range) {
@@ -286,20 +325,34 @@ bool objective_command_line(const char* objective, bool is_command, char* buffer
 
 bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char* message,
                               int capacity) {
-  FILE* f = fopen(file, "r");
+  FILE* f = open_regular_for_reading(file);
   if (!f) {
-    snprintf(message, capacity, "sample_new_y: Can't open  %s for reading. ", file);
+    const FileKind kind = file_kind(file);
+    if (kind != FileKind::kMissing && kind != FileKind::kRegular)
+      snprintf(message, capacity, "sample_new_y: %s is %s, not a regular file; it is not read. ",
+               file, file_kind_words(kind));
+    else
+      snprintf(message, capacity, "sample_new_y: Can't open  %s for reading. ", file);
     return false;
   }
   char token[kExchangeTokenWidth + 1];
   for (int i = 0; i < d + 1 + k; i++) {
-    if (fscanf(f, "%127s", token) != 1) {
+    const TokenRead got = read_exchange_token(f, token, sizeof token);
+    if (got == TokenRead::kNone) {
       fclose(f);
       snprintf(message, capacity,
                "sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist "
                "in directory supplied. \n\t(2) Not enough values in  %s for reading.\n\t(3) "
                "Number of x-vars in Minimization Function and Program Database \n\t  don't match.",
                file);
+      return false;
+    }
+    if (got == TokenRead::kTooLong) {
+      // Cut into pieces, a long number would be read as another one.
+      fclose(f);
+      snprintf(message, capacity,
+               "Sample New Points: a value in %s is longer than %d characters and cannot be read",
+               file, kExchangeTokenWidth);
       return false;
     }
     if (i <= d) continue;
@@ -327,13 +380,15 @@ void sample_new_y(const char* objective, int d, const double* x, int k, double* 
   if (!objective_command_line(objective, g_settings.objective_is_command, command,
                               static_cast<int>(sizeof command)))
     fatal_error("sample_new_y: objective command too long");
-  // The objective shares the standard streams: what was printed so far must
-  // come before whatever it prints.
-  fflush(out_stream());
-  fflush(stdout);
-  // The command's own exit status is not interpreted: only the responses it
-  // leaves in the exchange file count, and their absence is reported there.
-  if (system(command) == -1) fatal_error("sample_new_y: Can't run the objective command. ");
+  // The command runs as the commands of several evaluations at once do: in a
+  // process group of its own, which an interrupt, hangup or termination
+  // request of the run ends too. Its own exit status is not interpreted:
+  // only the responses it leaves in the exchange file count, and their
+  // absence is reported there.
+  const char* commands[1] = {command};
+  bool started = false;
+  run_commands_at_once(1, commands, &started);
+  if (!started) fatal_error("sample_new_y: Can't run the objective command. ");
   read_exchange_file(d, k, ynew);
 }
 
@@ -598,9 +653,12 @@ int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   if (!minimize_entry_checks(models, ka, false)) return -1;
   const int q = g_settings.ParallelEvaluations;
+  if (!own_files_are_safe(q, "Minimize") || !lock_working_folder("Minimize")) return -1;
   SlotStage slots;
-  if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots))
+  if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots)) {
+    unlock_working_folder();
     return -1;
+  }
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
   g_minctx = MinimizeContext();
@@ -706,6 +764,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     release_slot_stage(&slots);
     if (status == kStageSlotFailed) fatal_error(failure);
   }
+  unlock_working_folder();
   return status;
 }
 

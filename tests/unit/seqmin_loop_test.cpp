@@ -251,16 +251,22 @@ TEST_F(SeqminLoop, JournalFileIsReplacedWholeOrKeptAsItWas) {
   ASSERT_TRUE(write_matrix_atomically("journal.mat", one));
   const std::string first = read_file("journal.mat");
   EXPECT_NE(first.find("    1         0.1    -2.5e-07  \n"), std::string::npos) << first;
-  EXPECT_FALSE(std::filesystem::exists("journal.mat.tmp"));
 
+  // A link planted at the name is neither written through nor replaced.
   const JournalMatrix two{2, 2, rows, names, "X Matrix"};
-  std::filesystem::create_directory("journal.mat.tmp");
+  std::filesystem::rename("journal.mat", "kept.mat");
+  std::filesystem::create_symlink("kept.mat", "journal.mat");
   EXPECT_FALSE(write_matrix_atomically("journal.mat", two));
-  EXPECT_EQ(read_file("journal.mat"), first);
-  std::filesystem::remove("journal.mat.tmp");
+  EXPECT_EQ(read_file("kept.mat"), first);
+  EXPECT_TRUE(std::filesystem::is_symlink("journal.mat"));
+  std::filesystem::remove("journal.mat");
   ASSERT_TRUE(write_matrix_atomically("journal.mat", two));
   EXPECT_NE(read_file("journal.mat").find("    2           3           4  \n"), std::string::npos)
       << read_file("journal.mat");
+  // No temporary file is left beside it.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2);
 }
 
 // ---- Report ----
