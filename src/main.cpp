@@ -4,14 +4,35 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 
 #include "base/interpreter.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "data/model_store.h"
 #include "interp/command_line.h"
 #include "interp/command_loop.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
+
+// The program's allocations: as the library's, but a request the heap
+// cannot meet leaves its size for the message that names the command.
+void* operator new(std::size_t size) {
+  if (size == 0) size = 1;
+  for (;;) {
+    void* p = std::malloc(size);
+    if (p != nullptr) return p;
+    std::new_handler handler = std::get_new_handler();
+    if (handler == nullptr) {
+      note_failed_allocation(size);
+      throw std::bad_alloc();
+    }
+    handler();
+  }
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -56,8 +77,7 @@ int main(int argc, char** argv) {
   session.ka = ka;
   run_command_loop(session);
 
-  fclose(g_interp.out);
-  if (g_interp.cmd_file != nullptr) fclose(g_interp.cmd_file);
+  const int status = close_streams();
   free_model_store(ka, models);
-  return 0;
+  return status;
 }

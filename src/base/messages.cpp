@@ -1,5 +1,6 @@
 #include "base/messages.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,7 +11,42 @@ namespace {
 FatalErrorHandler g_fatal_handler = nullptr;
 thread_local CapturedFatal* t_fatal_capture = nullptr;
 
+char g_current_command[32] = "";
+std::atomic<size_t> g_failed_allocation{0};
+
+// "<command>: not enough memory: an allocation of 61.0 MB failed."
+void memory_shortage_text(char* text, int capacity) {
+  const size_t bytes = g_failed_allocation.load();
+  char size[48];
+  if (bytes >= (size_t{1} << 30))
+    snprintf(size, sizeof size, "%.1f GB", bytes / 1073741824.0);
+  else if (bytes >= (size_t{1} << 20))
+    snprintf(size, sizeof size, "%.1f MB", bytes / 1048576.0);
+  else
+    snprintf(size, sizeof size, "%zu bytes", bytes);
+  snprintf(text, capacity, "%s: not enough memory: an allocation of %s failed.",
+           g_current_command[0] != '\0' ? g_current_command : "dorve", size);
+}
+
 }  // namespace
+
+void set_current_command(const char* name) {
+  snprintf(g_current_command, sizeof g_current_command, "%s", name ? name : "");
+}
+
+void note_failed_allocation(size_t bytes) { g_failed_allocation.store(bytes); }
+
+void report_memory_shortage() {
+  char text[160];
+  memory_shortage_text(text, sizeof text);
+  fprintf(stderr, "%s\n", text);
+}
+
+void fatal_memory_shortage() {
+  char text[160];
+  memory_shortage_text(text, sizeof text);
+  fatal_error(text);
+}
 
 void set_fatal_error_handler(FatalErrorHandler handler) { g_fatal_handler = handler; }
 

@@ -2,6 +2,7 @@
 #ifndef DORVE_BASE_MESSAGES_H_
 #define DORVE_BASE_MESSAGES_H_
 
+#include <cstddef>
 #include <string>
 
 #include "base/string_slot.h"
@@ -48,6 +49,23 @@ CapturedFatal* set_thread_fatal_capture(CapturedFatal* capture);
 
 // Ends the run with status 2, showing the offending value with its label.
 [[noreturn]] void fatal_error_value(const char* message, double value, const char* label);
+
+// The command being run (its name as the command table knows it), for the
+// message about memory that runs out; the command loop sets it.
+void set_current_command(const char* name);
+
+// Records the size of an allocation that could not be satisfied, for the
+// message of report_memory_shortage (the program's operator new and the
+// heap functions of the storage call it).
+void note_failed_allocation(size_t bytes);
+
+// "<command>: not enough memory: an allocation of <size> failed." on standard
+// error, with the size last noted.
+void report_memory_shortage();
+
+// The same, then ends the run with status 1 (the allocation of a command
+// that ran out of memory leaves no state worth keeping).
+[[noreturn]] void fatal_memory_shortage();
 
 // "Info : %s\n" and "WARNING: %s\n" on the output stream.
 void print_info(const char* text);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -87,6 +88,19 @@ int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err) {
 
 void unbuffer_output(FILE* f) { setvbuf(f, nullptr, _IONBF, 0); }
 
+namespace {
+
+// The output file named on the command line (empty: standard output).
+char g_output_name[256] = "";
+
+// True when a write to f failed or its last data cannot be put out.
+bool lost_output(FILE* f) {
+  const bool failed = fflush(f) != 0 || ferror(f);
+  return fclose(f) != 0 || failed;
+}
+
+}  // namespace
+
 void open_streams(int argc, char** argv) {
   if (argc == 1) {
     g_interp.interactive = true;
@@ -107,7 +121,21 @@ void open_streams(int argc, char** argv) {
     if (out == nullptr) fatal_error("Sorry, can't write to outputfile.");
     unbuffer_output(out);
     g_interp.out = out;
+    snprintf(g_output_name, sizeof g_output_name, "%s", argv[2]);
   }
   fprintf(g_interp.out, "Reading commands from '%s'.\n", argv[1]);
   if (argc == 3) fprintf(g_interp.out, "Writing commands to '%s'.\n", argv[2]);
+}
+
+int close_streams() {
+  const bool to_file = g_interp.out != nullptr && g_interp.out != stdout;
+  bool lost = g_interp.out != nullptr && lost_output(g_interp.out);
+  g_interp.out = nullptr;
+  if (to_file && lost_output(stdout)) lost = true;
+  if (g_interp.cmd_file != nullptr) fclose(g_interp.cmd_file);
+  g_interp.cmd_file = nullptr;
+  if (!lost) return 0;
+  fprintf(stderr, "dorve: the transcript could not be written whole to %s: %s\n",
+          to_file ? g_output_name : "standard output", strerror(errno != 0 ? errno : EIO));
+  return 1;
 }

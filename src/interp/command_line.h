@@ -17,6 +17,13 @@ int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err);
 // arguments) and an unopenable command file end the run with status 1.
 void open_streams(int argc, char** argv);
 
+// Closes the output stream and the command file at the end of the run and
+// returns the exit status: 0, or 1 after saying so on standard error when
+// some of the transcript (the output stream, or standard output beside an
+// output file) could not be written, so that a lost transcript is never
+// taken for a good one.
+int close_streams();
+
 // Every fprintf reaches the file at once. The output is a listing of modest
 // size, so the extra writes cost little, and a run ended by a signal keeps
 // all it printed. Must precede the first output on the stream.

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "base/interpreter.h"
+#include "base/messages.h"
 #include "base/tokenizer.h"
 #include "interp/line_reader.h"
 #include "numeric/alloc_registry.h"
@@ -39,7 +41,18 @@ bool dispatch(Session& session, char** tokens, int count) {
   } else if (row->handler == nullptr) {
     return false;
   } else {
-    row->handler(session, tokens, count);
+    set_current_command(row->names ? row->names[0] : tokens[0]);
+    // Work storage that cannot be had ends the run with a message that names
+    // the command and the size; the models may be half-way through a change.
+    try {
+      row->handler(session, tokens, count);
+    } catch (const std::bad_alloc&) {
+      // Held output and error captures of the abandoned work end here too.
+      t_out_capture = nullptr;
+      set_thread_fatal_capture(nullptr);
+      fatal_memory_shortage();
+    }
+    set_current_command(nullptr);
   }
   after_first_command(tokens[0]);
   return true;

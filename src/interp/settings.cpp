@@ -32,7 +32,11 @@ float single_precision_atof(const char* value) {
 //   effects; 1000 levels is finer than any effect plot needs;
 // - GlobalExpectedImprovement g sums binomial coefficients C(g, j), which are
 //   computed for g up to 10, and recurses g levels deep.
+// - Tries t: every try of every y variable keeps its own copy of the
+//   likelihood's work storage until the fits end; 10000 tries is far more
+//   than a fit needs and still fits in memory for modest designs.
 constexpr long kMaxRandomSeed = INT_MAX / 100;
+constexpr long kMaxTries = 10000;
 constexpr long kMaxGridSize = 1000;
 constexpr long kMaxGlobalExpectedImprovement = 10;
 
@@ -84,7 +88,7 @@ void set_positive_int(int* field, const char* value, long max, const char* rejec
 
 void set_tries(const char* value) {
   int v;
-  if (int_in_range(value, 1, INT_MAX, &v)) {
+  if (int_in_range(value, 1, kMaxTries, &v)) {
     g_settings.Tries = v;
     fprintf(out_stream(), "Tries = %d\n", v);
   } else {

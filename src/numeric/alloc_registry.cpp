@@ -268,18 +268,31 @@ Request classify(int oldn, const void* p, int newn, bool null_release_allowed) {
 
 }  // namespace
 
+namespace {
+
+// The heap said no: the size goes into the message that names the command.
+void* shortage(size_t bytes) {
+  note_failed_allocation(bytes);
+  report_memory_shortage();
+  return nullptr;
+}
+
+}  // namespace
+
 void* heap_alloc(int n, size_t elem_size) {
   if (n < 0 || elem_size == 0) return nullptr;
-  if (static_cast<size_t>(n) > SIZE_MAX / elem_size) return nullptr;
+  if (static_cast<size_t>(n) > SIZE_MAX / elem_size) return shortage(SIZE_MAX);
   size_t bytes = static_cast<size_t>(n) * elem_size;
-  return malloc(bytes == 0 ? 1 : bytes);
+  void* p = malloc(bytes == 0 ? 1 : bytes);
+  return p ? p : shortage(bytes);
 }
 
 void* heap_realloc(void* p, int n, size_t elem_size) {
   if (n < 0 || elem_size == 0) return nullptr;
-  if (static_cast<size_t>(n) > SIZE_MAX / elem_size) return nullptr;
+  if (static_cast<size_t>(n) > SIZE_MAX / elem_size) return shortage(SIZE_MAX);
   size_t bytes = static_cast<size_t>(n) * elem_size;
-  return realloc(p, bytes == 0 ? 1 : bytes);
+  void* moved = realloc(p, bytes == 0 ? 1 : bytes);
+  return moved ? moved : shortage(bytes);
 }
 
 void add_list(bool add, int n, double* p) {
