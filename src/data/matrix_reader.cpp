@@ -219,7 +219,8 @@ int read_block_data(FILE* f, ReadTarget<Entry>* t, BlockState* s, int offset, in
       break;
     }
     if (is_too_long(*line)) return report_too_long();
-    if (s->first_block && row == *t->rows) grow_rows(t, 10);
+    // Geometric growth keeps a tall file's read linear in its rows.
+    if (s->first_block && row == *t->rows) grow_rows(t, *t->rows / 4 > 10 ? *t->rows / 4 : 10);
     const int found = split_matrix_line(line->text, kSplitCapacity, entries, false, &has_case);
     if (found < 0) return kReadLineRejected;
     const int row_limit = s->first_block ? *t->rows : s->first_rows;

@@ -51,12 +51,29 @@ void resize_string_vector(int old_n, StringSlot** v, int new_n) {
   }
 }
 
+void release_matrix(int rows, int cols, double*** m) {
+  if (*m) free_real_matrix(rows, cols, m);
+  *m = nullptr;
+}
+
+// R and augR hold n^2 numbers, F one block per observation: a tall design
+// that is only read, shown or written never needs them.
+void release_fit_storage(KrigModel* kr) {
+  const int n = kr->alloc_n, r = kr->alloc_r;
+  release_matrix(n, n, &kr->R);
+  release_matrix(n + r, n + r, &kr->augR);
+  release_matrix(n, r, &kr->F);
+  if (kr->eigval) free_real_vector(n + r, &kr->eigval);
+  if (kr->inveig) free_real_vector(n + r, &kr->inveig);
+  kr->eigval = nullptr;
+  kr->inveig = nullptr;
+}
+
 // Resizes the members sized by n and d, optionally leaving X and xlabels alone.
 void resize_members(KrigModel* kr, int n, int d, bool with_design) {
   if (!kr->n || kr->alloc_n <= 0 || kr->alloc_d <= 0 || kr->alloc_r <= 0)
     fatal_error("Code Bug resize_KrigModel: model has no storage");
   if (n <= 0 || d <= 0) fatal_error("Code Bug resize_KrigModel: n<=0 or d<=0");
-  const int r = kr->alloc_r;
   const int old_n = kr->alloc_n;
   const int old_d = kr->alloc_d;
   if (d != old_d) {
@@ -69,12 +86,13 @@ void resize_members(KrigModel* kr, int n, int d, bool with_design) {
   }
   if (with_design) resize_real_matrix(old_n, old_d, &kr->X, n, d);
   if (n != old_n) {
+    // The members that the fit and the predictor compute are made again, at
+    // the new size, when next computed.
+    release_fit_storage(kr);
+    kr->init.R = 0;
+    kr->init.F = 0;
+    kr->init.U = 0;
     resize_real_vector(old_n, &kr->y, n);
-    resize_real_vector(old_n + r, &kr->eigval, n + r);
-    resize_real_vector(old_n + r, &kr->inveig, n + r);
-    resize_real_matrix(old_n, old_n, &kr->R, n, n);
-    resize_real_matrix(old_n + r, old_n + r, &kr->augR, n + r, n + r);
-    resize_real_matrix(old_n, r, &kr->F, n, r);
   }
   kr->n[0] = n;
   kr->d[0] = d;
@@ -86,11 +104,6 @@ template <typename T>
 void release_vector(int n, T** v, void (*release)(int, T**)) {
   if (*v) release(n, v);
   *v = nullptr;
-}
-
-void release_matrix(int rows, int cols, double*** m) {
-  if (*m) free_real_matrix(rows, cols, m);
-  *m = nullptr;
 }
 
 }  // namespace
@@ -158,12 +171,7 @@ void default_KrigModel(KrigModel* kr, int n, int d, int r) {
   alloc_real_vector(d, &kr->theta);
   alloc_real_vector(r, &kr->beta);
   alloc_real_vector(n, &kr->y);
-  alloc_real_vector(n + r, &kr->eigval);
-  alloc_real_vector(n + r, &kr->inveig);
   alloc_real_matrix(n, d, &kr->X);
-  alloc_real_matrix(n, n, &kr->R);
-  alloc_real_matrix(n + r, n + r, &kr->augR);
-  alloc_real_matrix(n, r, &kr->F);
   alloc_int_vector(1, &kr->d);
   alloc_int_vector(1, &kr->n);
   alloc_int_vector(1, &kr->r);
@@ -189,7 +197,15 @@ void default_KrigModel(KrigModel* kr, int n, int d, int r) {
   init_real_vec(0.0, d, kr->alpha);
   init_real_vec(0.0, d, kr->theta);
   init_real_vec(0.0, r, kr->beta);
-  for (int i = 0; i < n; i++) init_real_vec(i == 0 ? 1.0 : 0.0, r, kr->F[i]);
+}
+
+void ensure_fit_storage(KrigModel* kr) {
+  const int n = kr->alloc_n, r = kr->alloc_r;
+  if (!kr->R) alloc_real_matrix(n, n, &kr->R);
+  if (!kr->augR) alloc_real_matrix(n + r, n + r, &kr->augR);
+  if (!kr->F) alloc_real_matrix(n, r, &kr->F);
+  if (!kr->eigval) alloc_real_vector(n + r, &kr->eigval);
+  if (!kr->inveig) alloc_real_vector(n + r, &kr->inveig);
 }
 
 void resize_KrigModel(KrigModel* kr, int n, int d) { resize_members(kr, n, d, true); }

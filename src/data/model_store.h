@@ -106,13 +106,23 @@ KrigArray* clear_KrigArray(KrigArray* ka);
 
 // Allocates every member of kr for n observations, d x variables and r
 // regression terms and sets the defaults: flags 0, nfixed 1, stochratio 1.0,
-// loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0, F row 0 all 1.0 and
-// other rows 0.0. sigma2, y, X, R, augR, eigval, inveig, range, xlabels are
-// left uninitialised. kr must be cleared (members null).
+// loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0. sigma2, y, X,
+// range, xlabels are left uninitialised. The members that the fit and the
+// predictor compute (R and augR, n^2 numbers each, F, eigval, inveig) stay
+// null until ensure_fit_storage makes them. kr must be cleared (members null).
 void default_KrigModel(KrigModel* kr, int n, int d, int r);
+
+// Allocates R (n x n), augR ((n + r) x (n + r)), F (n x r), eigval and
+// inveig (n + r) at the model's sizes where they are null; their contents
+// are left uninitialised. Whatever computes them calls it first, so that
+// reading, showing or writing a design of a million rows allocates only X
+// and y.
+void ensure_fit_storage(KrigModel* kr);
 
 // Resizes every n- and d-sized member of kr (X and xlabels included) from its
 // allocated sizes to n and d, keeping overlapping values, and sets n and d.
+// When n changes, the members of ensure_fit_storage are released (null until
+// next computed) and the R, F and U flags cleared.
 // When d changes, alpha and theta are reset to 0.0.
 void resize_KrigModel(KrigModel* kr, int n, int d);
 // The same for the members other than X and xlabels, for when those two have

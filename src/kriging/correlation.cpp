@@ -40,6 +40,7 @@ void calcR(double* const* X, const double* alpha, const double* theta, double s,
 void krCalcR(KrigModel* kr) {
   if (!check_initialized(kr->init, "alpha", "theta", nullptr, nullptr, nullptr, true))
     fatal_error("calcR: alpha or theta not initialized");
+  ensure_fit_storage(kr);
   calcR(kr->X, kr->alpha, kr->theta, kr->stochratio[0], kr->n[0], kr->d[0], kr->R);
   kr->init.R = 1;
 }
@@ -62,6 +63,7 @@ void calcF(int n, int r, double** F) {
 
 void krCalcF(KrigModel* kr) {
   if (kr->r[0] != 1) fatal_error("krCalcF : r!=1, that's  not implemented yet ");
+  ensure_fit_storage(kr);
   for (int i = 0; i < kr->n[0]; i++) kr->F[i][0] = 1.0;
   kr->init.F = 1;
 }
@@ -94,6 +96,7 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
 }
 
 void krCalc_augmR(KrigModel* kr) {
+  ensure_fit_storage(kr);
   calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->augR, kr->eigval, kr->inveig);
   kr->init.U = 1;
 }

@@ -194,9 +194,11 @@ double** resize_real_matrix_tracked(int R0, int K0, double** m, int R1, int K1) 
   return m;
 }
 
-double** resize_real_matrix_plain(int R0, double** m, int R1, int K1) {
+// Rows keep their blocks when the column count stays: growing a tall matrix
+// by a few rows then costs only the new rows.
+double** resize_real_matrix_plain(int R0, int K0, double** m, int R1, int K1) {
   if (R1 < R0) {
-    for (int i = 0; i < R1; i++) {
+    for (int i = 0; i < R1 && K1 != K0; i++) {
       double* row = static_cast<double*>(heap_realloc(m[i], K1, sizeof(double)));
       if (row == nullptr) fatal_error("realloc real mat: Allocation failure (1)");
       m[i] = row;
@@ -208,7 +210,7 @@ double** resize_real_matrix_plain(int R0, double** m, int R1, int K1) {
   }
   double** rows = static_cast<double**>(heap_realloc(m, R1, sizeof(double*)));
   if (rows == nullptr) fatal_error("realloc real mat: Allocation failure (3)");
-  for (int i = 0; i < R0; i++) {
+  for (int i = 0; i < R0 && K1 != K0; i++) {
     double* row = static_cast<double*>(heap_realloc(rows[i], K1, sizeof(double)));
     if (row == nullptr) fatal_error("realloc real mat: Allocation failure (4)");
     rows[i] = row;
@@ -229,7 +231,7 @@ void realloc_real_matrix(int old_rows, int old_cols, double*** handle, int new_r
   if (alloc_tracking) {
     *handle = resize_real_matrix_tracked(old_rows, old_cols, *handle, new_rows, new_cols);
   } else {
-    *handle = resize_real_matrix_plain(old_rows, *handle, new_rows, new_cols);
+    *handle = resize_real_matrix_plain(old_rows, old_cols, *handle, new_rows, new_cols);
   }
 }
 
