@@ -1,5 +1,6 @@
 // The gradient search of the criterion: the predictor's gradients, the log
-// criterion and its gradient against central differences.
+// criterion and its gradient against central differences, and the search
+// against the simplex tries.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -10,6 +11,8 @@
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 #include "optim/trafo.h"
+#include "seqmin/criterion_gradient_search.h"
+#include "seqmin/criterion_max.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/log_criterion.h"
 #include "seqmin_test_support.h"
@@ -190,4 +193,39 @@ TEST_F(SeqminCriterionGradient, StageMultiplierGradientMatchesDifferences) {
   EXPECT_EQ(log_criterion(&lc, S[10], nullptr), -INFINITY);
   free_krigmse_anyX(11, 1);
   free_real_matrix(11, 2, &S);
+}
+
+TEST_F(SeqminCriterionGradient, SearchFindsAtLeastTheSimplexMaximum) {
+  const Mat X = unit_design();
+  Store store(X, {smooth_values(X)}, unit_box());
+  KrigModel* kr = &store.models[0];
+  store.use_as_context(*std::min_element(kr->y, kr->y + 10));
+  Captured out;
+  double simplex = 0.0, gradient = 0.0;
+  std::vector<double> x(2);
+  ASSERT_EQ(maximize_criterion(kr, &simplex, x.data()), kCriterionFound);
+  snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", "gradient");
+  g_settings.CriterionOptimTries = -1;
+  ASSERT_EQ(maximize_criterion(kr, &gradient, x.data()), kCriterionFound);
+  EXPECT_GE(gradient, simplex * (1.0 - 1e-9));
+  // best is the ordinary criterion at x, and -1 stays the default.
+  EXPECT_NEAR(criterion_at(kr, x), gradient, 1e-12 * gradient);
+  EXPECT_EQ(g_settings.CriterionOptimTries, -1);
+  EXPECT_EQ(out.text().find("tries"), std::string::npos) << out.text();
+}
+
+TEST_F(SeqminCriterionGradient, CriterionZeroEverywhereGivesStatusOneWithoutFailedTries) {
+  // A constraint bound no prediction can meet: the criterion is 0 in
+  // floating point, its logarithm still has a slope.
+  const Mat X = unit_design();
+  Store store(X, {smooth_values(X), input_sums(X)}, unit_box());
+  store.constrain(1, kNaMarker, -1e6);
+  store.use_as_context(0.0);
+  snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", "gradient");
+  std::vector<double> x(2);
+  double best = -1.0;
+  Captured out;
+  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionNoneFound);
+  EXPECT_EQ(best, 0.0);
+  EXPECT_EQ(out.text(), "");
 }
