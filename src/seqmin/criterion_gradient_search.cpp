@@ -26,16 +26,20 @@ constexpr int kHypercubeBase = 200;
 // Half-width, as a share of each range, of the box around every design
 // point that one candidate is drawn from.
 constexpr double kDesignScale = 0.1;
-// Design points of lowest y with kNearPerDimension d + kNearBase
-// candidates around each, drawn from boxes of these half-widths in turn.
+// Design points of lowest y (among those that meet the constraints, when
+// there are enough) with kNearPerDimension d + kNearBase candidates around
+// each, drawn from boxes of these half-widths in turn.
 constexpr int kBestPoints = 5;
 constexpr int kNearPerDimension = 4;
 constexpr int kNearBase = 20;
 constexpr double kNearScales[] = {0.005, 0.02, 0.08, 0.25};
-// Two starts closer than this share of every range climb the same hill:
-// the later one is only taken when too few distinct ones exist. The same
-// share decides which face probes move a coordinate at all.
-constexpr double kDistinctStarts = 0.25;
+// Two of the S starts closer than kStartSpacing S^(-1/d) of every range
+// climb the same hill: the later one is only taken when too few distinct
+// ones exist. S boxes of that half-width fill half of the box along each
+// axis: 0.11 of each range for d = 2, 0.26 for d = 5, 0.36 for d = 10.
+constexpr double kStartSpacing = 0.5;
+// A face probe moves a coordinate by at least this share of its range.
+constexpr double kFaceMove = 0.1;
 // Two short searches that end closer than this share of every range have
 // reached the same hill: only the better one goes on.
 constexpr double kDistinctEnds = 0.01;
@@ -88,11 +92,31 @@ void add_near(const double* center, double scale, int d, double* const* range,
   }
 }
 
-// Indices of the design points by increasing y (ties in design order).
+// True when every constraint's observation at design row i lies within
+// its bounds.
+bool meets_constraints(int i) {
+  const KrigArray* ka = g_minctx.ka;
+  if (!g_minctx.constraints) return true;
+  for (int k = 0; k < ka->ncons; k++) {
+    const int c = ka->cons_index[k];
+    const double v = g_minctx.models[c].y[i];
+    const double lower = ka->ydescrip[c][kYDescLower], upper = ka->ydescrip[c][kYDescUpper];
+    if ((lower > kNaMarker && v < lower) || (upper < kNoUpperBound && v > upper)) return false;
+  }
+  return true;
+}
+
+// Indices of the design points by increasing y, those that meet the
+// constraints first (ties in design order).
 std::vector<int> by_increasing_y(int n, const double* y) {
   std::vector<int> order(n);
+  std::vector<bool> feasible(n);
+  for (int i = 0; i < n; i++) feasible[i] = meets_constraints(i);
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [y](int i, int j) { return y[i] < y[j]; });
+  std::stable_sort(order.begin(), order.end(), [y, &feasible](int i, int j) {
+    if (feasible[i] != feasible[j]) return static_cast<bool>(feasible[i]);
+    return y[i] < y[j];
+  });
   return order;
 }
 
@@ -143,11 +167,12 @@ bool far_from_all(const double* x, const std::vector<const double*>& chosen, int
 std::vector<const double*> choose_starts(const std::vector<double>& cand,
                                          const std::vector<int>& order, int wanted, int d,
                                          double* const* range) {
+  const double spacing = kStartSpacing * pow(wanted, -1.0 / d);
   std::vector<const double*> chosen;
   std::vector<bool> taken(order.size(), false);
   for (size_t k = 0; k < order.size() && static_cast<int>(chosen.size()) < wanted; k++) {
     const double* x = &cand[static_cast<size_t>(order[k]) * d];
-    if (!far_from_all(x, chosen, d, range, kDistinctStarts)) continue;
+    if (!far_from_all(x, chosen, d, range, spacing)) continue;
     chosen.push_back(x);
     taken[k] = true;
   }
@@ -237,7 +262,7 @@ bool best_face_point(LogCriterion* lc, const std::vector<double>& x, double* val
   for (int l = 0; l < d; l++) {
     for (int side = 0; side < 2; side++) {
       y[l] = clamp_inside(range[l][side], range[l]);
-      if (fabs(y[l] - x[l]) >= kDistinctStarts * (range[l][1] - range[l][0])) {
+      if (fabs(y[l] - x[l]) >= kFaceMove * (range[l][1] - range[l][0])) {
         const double L = log_criterion(lc, y.data(), nullptr);
         if (L > *value) {
           *value = L;
