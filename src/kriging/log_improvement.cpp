@@ -1,100 +1,100 @@
-// Temporary stand-in for the tail-accurate forms.
 #include "kriging/log_improvement.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr double kLogSqrt2Pi = 0.91893853320467274178;
-constexpr double kTail = 8.0;
+constexpr double kLogSqrtTwoPi = 0.91893853320467274178;  // log sqrt(2 pi)
+constexpr double kSqrtHalf = 0.70710678118654752440;      // 1 / sqrt(2)
+// From here on (x = -u) the continued fraction; nearer the target the
+// forward recurrence, whose cancellation stays below 1e-12 there for g <= 10.
+constexpr double kContinuedFractionFrom = 1.5;
+// Depth of the continued fraction: 30 + 600 / x^2 terms reach full double
+// precision for every g <= 10 and x >= 1.5 (fewer terms as x grows).
+constexpr int kFractionBaseDepth = 30;
+constexpr double kFractionDepthScale = 600.0;
+// Beyond this u, I_g = u^g (1 + O(g^2 / u^2)) to within rounding, and the
+// forward recurrence would overflow for large g.
+constexpr double kPowerFormFrom = 1e8;
 
-double log_phi(double u) { return -0.5 * u * u - kLogSqrt2Pi; }
+double log_normal_density(double z) { return -0.5 * z * z - kLogSqrtTwoPi; }
 
-// J_g(u) = E[(u + Z)_+^g] / phi(u) for u = -t, t > kTail, by its asymptotic series.
-double tail_scaled_moment(int g, double t) {
-  double fact = 1.0;  // (g + 2k)!
-  for (int i = 2; i <= g; i++) fact *= i;
-  double sum = 0.0, coef = 1.0, tp = pow(t, g + 1);
-  for (int k = 0; k < 60; k++) {
-    const double term = coef * fact / tp;
-    sum += term;
-    if (fabs(term) < 1e-17 * fabs(sum)) break;
-    coef *= -0.5 / (k + 1);
-    fact *= (g + 2.0 * k + 1.0) * (g + 2.0 * k + 2.0);
-    tp *= t * t;
+// log I_g and its derivative for x = -u >= 1.5 from the ratios r_k.
+double continued_fraction_form(int g, double x, double* dlog_du) {
+  const double depth = kFractionBaseDepth + std::ceil(kFractionDepthScale / (x * x));
+  double ratio[kMaxImprovementMoment + 1];
+  double r = 0.0;
+  for (int k = static_cast<int>(depth); k >= 1; k--) {
+    r = k / (x + r);
+    if (k <= g) ratio[k] = r;
   }
-  return sum;
+  // r now holds r_1: I_0 = phi(x) / (x + r_1).
+  double log_moment = log_normal_density(x) - std::log(x + r);
+  for (int k = 1; k <= g; k++) log_moment += std::log(ratio[k]);
+  if (dlog_du) *dlog_du = g == 0 ? x + r : g / ratio[g];
+  return log_moment;
 }
 
-// J_0 .. J_g for -kTail <= u by the recursion J_g = u J_(g-1) + (g - 1) J_(g-2).
-double scaled_moment(int g, double u, double* below) {
-  double jm2 = 0.0;
-  double jm1 = 0.5 * erfc(-u / sqrt(2.0)) / exp(log_phi(u));
+// log I_g and its derivative for x = -u < 1.5 by the forward recurrence.
+double forward_form(int g, double x, double* dlog_du) {
+  const double Phi = 0.5 * std::erfc(x * kSqrtHalf);  // Phi(u)
+  const double phi = std::exp(log_normal_density(x));
+  double previous = Phi;       // I_(k-1)
+  double current = phi - x * Phi;  // I_k, k = 1
   if (g == 0) {
-    *below = 0.0;
-    return jm1;
+    if (dlog_du) *dlog_du = phi / Phi;
+    return std::log(Phi);
   }
-  double j = u * jm1 + 1.0;
-  for (int k = 2; k <= g; k++) {
-    jm2 = jm1;
-    jm1 = j;
-    j = u * jm1 + (k - 1) * jm2;
+  for (int k = 1; k < g; k++) {
+    const double next = k * previous - x * current;
+    previous = current;
+    current = next;
   }
-  *below = jm1;
-  return j;
-}
-
-double log_cdf(double x) {
-  if (x > -kTail) return log(0.5 * erfc(-x / sqrt(2.0)));
-  return log_phi(x) + log(tail_scaled_moment(0, -x));
+  if (dlog_du) *dlog_du = g * previous / current;
+  return std::log(current);
 }
 
 }  // namespace
 
-// I_g and I_(g-1) for u >= 0 by I_g = u I_(g-1) + (g - 1) I_(g-2).
-static double direct_moment(int g, double u, double* below) {
-  const double Phi = 0.5 * erfc(-u / sqrt(2.0)), phi = exp(log_phi(u));
-  if (g == 0) {
-    *below = phi;
-    return Phi;
-  }
-  double im2 = 0.0, im1 = Phi, i = u * Phi + phi;
-  for (int k = 2; k <= g; k++) {
-    im2 = im1;
-    im1 = i;
-    i = u * im1 + (k - 1) * im2;
-  }
-  *below = im1;
-  return i;
-}
-
 double log_improvement_moment(int g, double u, double* dlog_du) {
-  if (u >= 0.0) {
-    double below;
-    const double I = direct_moment(g, u, &below);
-    if (dlog_du) *dlog_du = g == 0 ? below / I : g * below / I;
-    return log(I);
+  if (std::isnan(u)) {
+    if (dlog_du) *dlog_du = u;
+    return u;
   }
-  double J, Jm1;
-  if (u < -kTail) {
-    J = tail_scaled_moment(g, -u);
-    Jm1 = g > 0 ? tail_scaled_moment(g - 1, -u) : 0.0;
-  } else {
-    J = scaled_moment(g, u, &Jm1);
+  if (u == -INFINITY) {
+    if (dlog_du) *dlog_du = INFINITY;
+    return -INFINITY;
   }
-  if (dlog_du) *dlog_du = g == 0 ? 1.0 / J : g * Jm1 / J;
-  return log_phi(u) + log(J);
+  if (u > kPowerFormFrom) {
+    if (dlog_du) *dlog_du = g / u;
+    return g * std::log(u);
+  }
+  const double x = -u;
+  if (x >= kContinuedFractionFrom) return continued_fraction_form(g, x, dlog_du);
+  return forward_form(g, x, dlog_du);
 }
 
 double log_normal_interval(double a, double b, double* dlog_da, double* dlog_db) {
-  double L;
-  if (b <= 0.0)
-    L = log_cdf(b) + log1p(-exp(log_cdf(a) - log_cdf(b)));
-  else if (a >= 0.0)
-    L = log_cdf(-a) + log1p(-exp(log_cdf(-b) - log_cdf(-a)));
-  else
-    L = log1p(-0.5 * erfc(-a / sqrt(2.0)) - 0.5 * erfc(b / sqrt(2.0)));
-  if (dlog_da) *dlog_da = std::isinf(a) ? 0.0 : -exp(log_phi(a) - L);
-  if (dlog_db) *dlog_db = std::isinf(b) ? 0.0 : exp(log_phi(b) - L);
-  return L;
+  double log_mass;
+  if (!(a < b)) {
+    log_mass = -INFINITY;
+  } else if (b <= 0.0) {
+    // Both in the lower tail: Phi(b) (1 - Phi(a) / Phi(b)).
+    const double log_upper = log_improvement_moment(0, b, nullptr);
+    const double log_lower = log_improvement_moment(0, a, nullptr);
+    log_mass = log_upper + std::log(-std::expm1(log_lower - log_upper));
+  } else if (a >= 0.0) {
+    // Both in the upper tail: by symmetry Phi(-a) - Phi(-b).
+    log_mass = log_normal_interval(-b, -a, nullptr, nullptr);
+  } else {
+    // a < 0 < b: the two tails left out hold less than the whole mass.
+    const double below = 0.5 * std::erfc(-a * kSqrtHalf);
+    const double above = 0.5 * std::erfc(b * kSqrtHalf);
+    log_mass = std::log1p(-(below + above));
+  }
+  // d/db = phi(b) / (Phi(b) - Phi(a)), d/da = -phi(a) / (Phi(b) - Phi(a)).
+  const bool empty = log_mass == -INFINITY;
+  if (dlog_da) *dlog_da = empty ? 0.0 : -std::exp(log_normal_density(a) - log_mass);
+  if (dlog_db) *dlog_db = empty ? 0.0 : std::exp(log_normal_density(b) - log_mass);
+  return log_mass;
 }

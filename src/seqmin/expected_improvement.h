@@ -56,8 +56,24 @@ double prob_constraints_met(const double* x);
 // T_p = (p - 1) T_(p-2) - u^(p-1) phi. Fatal for p < 0.
 double recurse_integral(int p, double phi, double Phi, double u);
 
-// The criterion value for prediction yhat, standard error s, multiplier
-// s_mult and target T, without constraints: the heart of ei_objective.
+// The plain criterion value for prediction yhat, standard error s,
+// multiplier s_mult and target T, without constraints.
 double improvement_criterion(int g, double yhat, double s, double s_mult, double target);
+// The same; *accurate tells whether the value is exact to about 1e-6: false
+// where Phi(u) underflowed or the moment's sum lost its digits to
+// cancellation (far below the target).
+double improvement_criterion_checked(int g, double yhat, double s, double s_mult, double target,
+                                     bool* accurate);
+
+// The criterion ei_objective maximises at the box point x, with prediction
+// yhat, standard error s and multiplier s_mult, times the constraint factor
+// when the context has constraints. Where the plain value is a positive,
+// accurately computed number it is returned as it is. For g >= 1, where it
+// underflows or loses its digits, it comes from its logarithm, computed from
+// the tails: the value itself when that is a normal double, otherwise the
+// logarithm, a negative number that still rises toward the better regions
+// and stays below every positive criterion (so that "found" and the
+// convergence rule keep their meaning). 0 where s or s_mult is 0.
+double criterion_value(int g, double yhat, double s, double s_mult, const double* x);
 
 #endif  // DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_

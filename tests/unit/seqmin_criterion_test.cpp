@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "kriging/log_improvement.h"
 #include "kriging/predictor.h"
 #include "optim/trafo.h"
 #include "seqmin/expected_improvement.h"
@@ -225,4 +226,53 @@ TEST_F(SeqminCriterion, TableFormFillsTheThirdColumnOfTheRowsBelowTheCount) {
   EXPECT_EQ(M[3][2], -7.0);
   EXPECT_NEAR(M[2][2], 2.0 * (u * ref_Phi(u) + ref_phi(u)), 1e-8);
   free_real_matrix(4, 3, &M);
+}
+
+TEST_F(SeqminCriterion, FarBelowTheTargetTheCriterionKeepsARisingSlopeBelowEveryPositiveValue) {
+  g_minctx = MinimizeContext();
+  g_minctx.target = 0.0;
+  const double x[2] = {0.5, 0.5};  // not read without constraints
+  for (int g : {1, 2}) {
+    // Where the plain value is accurate it is returned bit for bit.
+    EXPECT_EQ(criterion_value(g, 3.0, 1.0, 1.0, x), improvement_criterion(g, 3.0, 1.0, 1.0, 0.0));
+    double previous = -INFINITY;
+    for (double u = -1e4; u <= -3.0; u = u < -45.0 ? u * 0.9 : u + 0.05) {
+      const double c = criterion_value(g, -u, 1.0, 1.0, x);
+      ASSERT_TRUE(std::isfinite(c)) << "g=" << g << " u=" << u;
+      ASSERT_GT(c, previous) << "g=" << g << " u=" << u;
+      // The g-th root keeps the value a normal double down to about u = -38 sqrt(g).
+      if (u < -80.0) {
+        ASSERT_LT(c, 0.0) << "g=" << g << " u=" << u;
+      }
+      previous = c;
+    }
+  }
+  // Between Phi's cutoff (37.32) and the density's (37.6) the plain sum is
+  // phi(u) alone, 1400 times too large; the tail form gives the true value.
+  EXPECT_NEAR(criterion_value(1, 37.34, 1.0, 1.0, x), exp(log_improvement_moment(1, -37.34, nullptr)),
+              1e-12 * exp(log_improvement_moment(1, -37.34, nullptr)));
+  // A large multiplier brings an underflowed improvement back into range.
+  EXPECT_NEAR(criterion_value(1, 40.0, 1.0, 1e300, x),
+              exp(log_improvement_moment(1, -40.0, nullptr) + log(1e300)), 1e-250);
+}
+
+TEST_F(SeqminCriterion, ConstraintFactorThatUnderflowsStillRanksThePoints) {
+  const Mat X = unit_design();
+  std::vector<double> cost;
+  for (const auto& x : X) cost.push_back(x[0] + x[1]);
+  Store store(X, {smooth_values(X), cost}, unit_box());
+  // No point of the box comes near a cost of -50: the factor is 0 in double
+  // precision everywhere, yet lower predicted costs must score higher.
+  store.constrain(1, kNaMarker, -50.0);
+  store.use_as_context(10.0);
+  const std::vector<double> cheap = {0.1, 0.1}, dear = {0.8, 0.8};
+  EXPECT_EQ(prob_constraints_met(cheap.data()), 0.0);
+  double yc, sc, yd, sd;
+  predict(&store.models[0], cheap, &yc, &sc);
+  predict(&store.models[0], dear, &yd, &sd);
+  const double c_cheap = criterion_value(1, yc, sc, sc, cheap.data());
+  const double c_dear = criterion_value(1, yd, sd, sd, dear.data());
+  EXPECT_TRUE(std::isfinite(c_cheap) && std::isfinite(c_dear));
+  EXPECT_LT(c_cheap, 0.0);
+  EXPECT_GT(c_cheap, c_dear);
 }
