@@ -26,9 +26,9 @@ constexpr int kHypercubeBase = 200;
 // Half-width, as a share of each range, of the box around every design
 // point that one candidate is drawn from.
 constexpr double kDesignScale = 0.1;
-// Design points of lowest y (among those that meet the constraints, when
-// there are enough) with kNearPerDimension d + kNearBase candidates around
-// each, drawn from boxes of these half-widths in turn.
+// Design points of lowest y (those that meet the constraints first) with
+// kNearPerDimension d + kNearBase candidates around each, drawn from boxes
+// of these half-widths in turn.
 constexpr int kBestPoints = 5;
 constexpr int kNearPerDimension = 4;
 constexpr int kNearBase = 20;
@@ -279,16 +279,20 @@ bool best_face_point(LogCriterion* lc, const std::vector<double>& x, double* val
 // The criterion's hills often lie on the faces of the box, where the
 // prediction extrapolates. From the end of s, a coordinate moved to a face
 // that raises L starts a new search; s takes its end when that is better.
-void probe_faces(LogCriterion* lc, int d, Search* s) {
+// Returns how many of those searches stopped at their limit.
+int probe_faces(LogCriterion* lc, int d, Search* s) {
+  int interrupted = 0;
   for (int round = 0; round < kFaceRounds; round++) {
     double value = s->log_value;
     std::vector<double> face;
-    if (!best_face_point(lc, box_point(*s, d, lc->range), &value, &face)) return;
+    if (!best_face_point(lc, box_point(*s, d, lc->range), &value, &face)) break;
     Search next = search_from(face.data(), d, lc->range);
     run_search(lc, d, full_budget(d), &next);
-    if (!(next.started && next.log_value > s->log_value)) return;
+    interrupted += next.hit_limit;
+    if (!(next.started && next.log_value > s->log_value)) break;
     *s = next;
   }
+  return interrupted;
 }
 
 // The search with the largest positive criterion, or, when none is
@@ -325,10 +329,10 @@ GradientSearchOutcome maximize_criterion_by_gradient(KrigModel* kr, double* best
     searches.push_back(search_from(start, d, kr->range));
     run_search(&lc, d, kShortSearch, &searches.back());
   }
-  const int interrupted = continue_best(&lc, d, &searches);
+  int interrupted = continue_best(&lc, d, &searches);
   const std::vector<int> order = by_decreasing_value(searches);
   for (int k = 0; k < kFaceProbed && k < static_cast<int>(order.size()); k++)
-    probe_faces(&lc, d, &searches[order[k]]);
+    interrupted += probe_faces(&lc, d, &searches[order[k]]);
   GradientSearchOutcome outcome;
   for (Search& s : searches) {
     if (!s.started) continue;
