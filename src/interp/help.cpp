@@ -41,7 +41,7 @@ const char* const kHelpLines[] = {
     "Threads\t\t\t\t= {number} #default is the number of processors\n",
     "CriterionOptimStart             = {random|displacement|distanceneighbour}\n",
     "                                 #default is distanceneighbour\n",
-    "CriterionOptimMethod            = {simplex|powell} #default is simplex\n",
+    "CriterionOptimMethod            = {simplex|powell|gradient} #default is simplex\n",
     "CriterionOptimTries             = {number} #default is 2*n\n",
     "\nOTHER:\n",
     "check_allocation (as first command only)\n",

@@ -235,10 +235,13 @@ void set_stopping_criterion(const char* value) {
 void set_criterion_optim_method(const char* value) {
   static const char* const simplex[] = {"simplex", "Simplex", nullptr};
   static const char* const powell[] = {"powell", "Powell", nullptr};
+  static const char* const gradient[] = {"gradient", "Gradient", nullptr};
   if (is_one_of(value, simplex))
     store_word(g_settings.CriterionOptimMethod, "simplex");
   else if (is_one_of(value, powell))
     store_word(g_settings.CriterionOptimMethod, "powell");
+  else if (is_one_of(value, gradient))
+    store_word(g_settings.CriterionOptimMethod, "gradient");
   else
     say("Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
 }

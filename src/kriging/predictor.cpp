@@ -135,4 +135,13 @@ void free_krigmse_anyX(int N, int r) {
   s = AnyXState();
 }
 
+bool krigmse_anyX_decomposition(int* N, double* const** V, const double** inveig) {
+  const AnyXState& s = g_anyx;
+  if (!s.initialized) return false;
+  *N = s.N;
+  *V = s.A;
+  *inveig = s.inveig;
+  return true;
+}
+
 void reset_krigmse_anyX_state() { g_anyx = AnyXState(); }

@@ -31,6 +31,11 @@ void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int
 
 // Releases the prediction state.
 void free_krigmse_anyX(int N, int r);
+
+// The decomposition of the open krigmse_anyX state: *V the eigenvectors by
+// column and *inveig the reciprocal eigenvalues of the augmented matrix of
+// its *N points. False, with nothing set, when no state is open.
+bool krigmse_anyX_decomposition(int* N, double* const** V, const double** inveig);
 // Forgets a krigmse_anyX initialisation left by a fatal error (its storage is
 // not released), so that a harness can start a new session in the same process.
 void reset_krigmse_anyX_state();

@@ -13,6 +13,7 @@
 #include "numeric/vecutil.h"
 #include "optim/minimize.h"
 #include "optim/trafo.h"
+#include "seqmin/criterion_gradient_search.h"
 #include "seqmin/expected_improvement.h"
 
 namespace {
@@ -134,7 +135,11 @@ void start_values(int d, int n, double* const* range, double** P, double* Y, con
   for (int r = 0; r <= d; r++) Y[r] = ei_objective(P[r], d);
 }
 
-int maximize_criterion(KrigModel* kr, double* best, double* x) {
+namespace {
+
+// The simplex or Powell tries: one from each design point, then from random
+// points, until CriterionOptimTries have run and 3 have explored.
+int maximize_by_tries(KrigModel* kr, double* best, double* x) {
   const int n = kr->n[0];
   const int d = kr->d[0];
   double** P = nullptr;
@@ -144,20 +149,7 @@ int maximize_criterion(KrigModel* kr, double* best, double* x) {
   alloc_real_vector(d + 1, &Y);
   alloc_real_vector(d, &B);
   init_real_vec(-1.0, d, B);
-  *best = 0.0;
   int status = kCriterionNoneFound;
-
-  if (g_settings.CriterionOptimTries == -1) g_settings.CriterionOptimTries = 2 * n;
-
-  if (PtsOutOfRange && strcmp(g_settings.CriterionOptimStart, "random") != 0) {
-    fprintf(out_stream(),
-            "ERROR: When one or more X points are outside of the optimization range,\n"
-            "    CriterionOptimStart=random needed.\n");
-    free_real_matrix(d + 1, d, &P);
-    free_real_vector(d + 1, &Y);
-    free_real_vector(d, &B);
-    return kCriterionOutOfRange;
-  }
 
   TryCounts counts;
   bool best_from_random = false;
@@ -194,4 +186,27 @@ int maximize_criterion(KrigModel* kr, double* best, double* x) {
   free_real_vector(d + 1, &Y);
   free_real_vector(d, &B);
   return status;
+}
+
+}  // namespace
+
+int maximize_criterion(KrigModel* kr, double* best, double* x) {
+  const bool gradient = strcmp(g_settings.CriterionOptimMethod, "gradient") == 0;
+  *best = 0.0;
+  // The gradient search sets its own number of refinements from -1.
+  if (!gradient && g_settings.CriterionOptimTries == -1) g_settings.CriterionOptimTries = 2 * kr->n[0];
+
+  if (PtsOutOfRange && strcmp(g_settings.CriterionOptimStart, "random") != 0) {
+    fprintf(out_stream(),
+            "ERROR: When one or more X points are outside of the optimization range,\n"
+            "    CriterionOptimStart=random needed.\n");
+    return kCriterionOutOfRange;
+  }
+  if (!gradient) return maximize_by_tries(kr, best, x);
+  const GradientSearchOutcome outcome = maximize_criterion_by_gradient(kr, best, x);
+  if (outcome.started < kFewestGradientSearches) {
+    print_warning("Gradient search could start fewer than 3 searches.");
+    return kCriterionFewExplored;
+  }
+  return outcome.positive ? kCriterionFound : kCriterionNoneFound;
 }

@@ -24,6 +24,7 @@
 #include "data_test_support.h"
 #include "kriging/correlation.h"
 #include "numeric/random.h"
+#include "optim/trafo.h"
 #include "seqmin/expected_improvement.h"
 
 namespace seqmin_test {
@@ -154,6 +155,22 @@ inline std::vector<double> smooth_values(const Mat& X) {
   return y;
 }
 inline Mat unit_box(int d = 2) { return Mat(d, std::vector<double>{0.0, 1.0}); }
+// x1 + x2 of every design point: a constraint response.
+inline std::vector<double> input_sums(const Mat& X) {
+  std::vector<double> y;
+  for (const auto& x : X) y.push_back(x[0] + x[1]);
+  return y;
+}
+
+// The criterion (minus ei_objective) at the box point x of model kr.
+inline double criterion_at(KrigModel* kr, const std::vector<double>& x) {
+  const int d = static_cast<int>(x.size());
+  std::vector<double> in(x), t(d);
+  double* xp[1] = {in.data()};
+  double* tp[1] = {t.data()};
+  trafo_ab_inf(1, d, xp, kr->range, tp, "sin");
+  return -ei_objective(t.data(), d);
+}
 
 // Standard normal functions written out independently of the code under test.
 inline double ref_Phi(double u) { return 0.5 * erfc(-u / sqrt(2.0)); }
