@@ -2,9 +2,16 @@
 # A termination request that reaches dorve while a stage of evaluations runs
 # ends dorve with the signal number as its exit status, ends every process
 # the stage's commands started, and leaves the journal of the stages before.
+#   parallel_signal.sh dorve cases [q signal status]
+# q evaluations at once (default 2; 1: one at a time, the second evaluation
+# is the one interrupted), the signal sent (default TERM) and the exit status
+# the shell sees (default 15).
 set -u
 dorve=$1
 cases=$2
+q=${3:-2}
+signal=${4:-TERM}
+want_status=${5:-15}
 work=$(mktemp -d)
 cleanup() {
   for f in "$work"/pid.*; do [ -s "$f" ] && kill -KILL "$(cat "$f")" 2>/dev/null; done
@@ -33,22 +40,25 @@ printf " %s" "$v" >> "$1"
 SCRIPT
 chmod +x objective.sh
 printf 'X < design.mat\ny < branin.mat\nXDescription < xdescription.mat\n' > commands
-printf 'ObjectiveFunction = ./objective.sh\nParallelEvaluations = 2\nMinimize\nQuit\n' >> commands
+printf 'ObjectiveFunction = ./objective.sh\nParallelEvaluations = %d\nMinimize\nQuit\n' "$q" >> commands
 
 fail() { echo "$1"; echo "== out.txt"; cat out.txt; exit 1; }
 
+# Job control: a background job of a script would otherwise start with
+# interrupts ignored, as if it had been started with nohup.
+set -m
 "$dorve" commands out.txt &
 pid=$!
 tries=0
-while [ "$(ls pid.sleep.* 2>/dev/null | wc -l)" -lt 2 ] && [ "$tries" -lt 300 ]; do
+while [ "$(ls pid.sleep.* 2>/dev/null | wc -l)" -lt "$q" ] && [ "$tries" -lt 300 ]; do
   sleep 0.1
   tries=$((tries + 1))
 done
-[ "$(ls pid.script.* 2>/dev/null | wc -l)" -eq 2 ] || fail "the second stage did not start"
-kill -TERM "$pid"
+[ "$(ls pid.script.* 2>/dev/null | wc -l)" -eq "$q" ] || fail "the second stage did not start"
+kill -"$signal" "$pid"
 wait "$pid"
 status=$?
-[ "$status" = 15 ] || fail "exit status: expected 15, got $status"
+[ "$status" = "$want_status" ] || fail "exit status: expected $want_status, got $status"
 
 # A process is gone, or a zombie waiting for whoever adopted it.
 ended() { [ ! -e "/proc/$1" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" = Z ]; }
@@ -61,5 +71,6 @@ done
 
 # The journal holds the starting design and the first stage, both files alike.
 rows() { awk '/^-+$/ { dashes++; next } dashes >= 2 && NF { n++ } END { print n }' "$1"; }
-[ "$(rows dorve_journal_x.mat)" = 26 ] || fail "journal X: expected 26 rows, got $(rows dorve_journal_x.mat)"
-[ "$(rows dorve_journal_y.mat)" = 26 ] || fail "journal y: expected 26 rows, got $(rows dorve_journal_y.mat)"
+want_rows=$((24 + q))
+[ "$(rows dorve_journal_x.mat)" = "$want_rows" ] || fail "journal X: expected $want_rows rows, got $(rows dorve_journal_x.mat)"
+[ "$(rows dorve_journal_y.mat)" = "$want_rows" ] || fail "journal y: expected $want_rows rows, got $(rows dorve_journal_y.mat)"

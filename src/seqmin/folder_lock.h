@@ -18,6 +18,10 @@ bool lock_working_folder(const char* command);
 // Gives the lock back (nothing when it is not held).
 void unlock_working_folder();
 
+// Forgets a lock that a fatal error left held, whose descriptor a harness
+// running many sessions in one process has already closed.
+void reset_folder_lock_state();
+
 // True when the files Minimize writes under its own names (the exchange
 // files of q slots, the journal, the lock file) are missing or regular
 // files; otherwise prints, for the first one that is not, what stands there.
