@@ -17,7 +17,8 @@
 #include "numeric/random.h"
 
 // The program's allocations: as the library's, but a request the heap
-// cannot meet leaves its size for the message that names the command.
+// cannot meet leaves its size for the message that names the command. Every
+// plain form is replaced together, so that each new meets its own delete.
 void* operator new(std::size_t size) {
   if (size == 0) size = 1;
   for (;;) {
@@ -31,8 +32,23 @@ void* operator new(std::size_t size) {
     handler();
   }
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
