@@ -24,6 +24,15 @@ void echo_line(const char* line) {
   if (!g_interp.interactive && strcmp(line, "         ") > 0) fprintf(out_stream(), "%s", line);
 }
 
+// A line that does not fit the buffer is refused whole: none of its pieces
+// may run as a command of its own.
+void refuse_long_line(const char* start) {
+  fprintf(out_stream(),
+          "Sorry, a command line may have at most %d characters; the line \"%.40s...\" has "
+          "more. Line ignored: nothing of it runs.\n",
+          kMaxCommandLine, start);
+}
+
 // The registry stays on only when the very first command is check_allocation.
 void after_first_command(const char* first_token) {
   if (!g_interp.first_command) return;
@@ -56,7 +65,13 @@ void run_command_loop(Session& session) {
   char line[kLineBufferSize];
 
   write_prompt();
-  while (read_command_line(source, !g_interp.interactive, line)) {
+  LineRead got;
+  while ((got = read_command_line(source, !g_interp.interactive, line)) != LineRead::kEnd) {
+    if (got == LineRead::kTooLong) {
+      refuse_long_line(line);
+      write_prompt();
+      continue;
+    }
     count[0] = kTokenCapacity;
     if (tokenize(line, count, kTokenWidth, tokens) != 0) count[0] = 0;
     echo_line(line);
