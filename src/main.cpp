@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "base/interpreter.h"
+#include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "base/settings.h"
 #include "data/model_store.h"
 #include "interp/command_line.h"
@@ -28,6 +30,13 @@ void install_signal_handlers() {
   signal(SIGTERM, on_signal);
 }
 
+// --strict: everything the run prints passes the refusal watch.
+void watch_output_for_refusals() {
+  FILE* watched = open_refusal_watch(g_interp.out);
+  if (watched == nullptr) fatal_error("Sorry, can't watch the output stream for --strict.");
+  g_interp.out = watched;
+}
+
 void print_banner() {
   fprintf(g_interp.out, "      DORVE  -  kriging surrogates and sequential minimisation\n");
   fprintf(g_interp.out, "                       (Version %5.3f)\n\n", kDorveVersion);
@@ -36,6 +45,7 @@ void print_banner() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool strict = take_strict_flag(&argc, argv);
   // --help, --version and unknown options answer before the run starts.
   int option_status = handle_command_line_options(argc, argv, stdout, stderr);
   if (option_status >= 0) return option_status;
@@ -47,6 +57,8 @@ int main(int argc, char** argv) {
   KrigModel* models = create_first_KrigModel();
   KrigArray* ka = create_KrigArray();
   open_streams(argc, argv);
+  g_interp.strict = strict;
+  if (strict) watch_output_for_refusals();
   print_banner();
   start_placeholder_store(models, ka);
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "tolerance");
@@ -54,10 +66,10 @@ int main(int argc, char** argv) {
   Session session;
   session.models = &models;
   session.ka = ka;
-  run_command_loop(session);
+  const int status = run_command_loop(session);
 
   fclose(g_interp.out);
   if (g_interp.cmd_file != nullptr) fclose(g_interp.cmd_file);
   free_model_store(ka, models);
-  return 0;
+  return status;
 }

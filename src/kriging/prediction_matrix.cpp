@@ -4,6 +4,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/finite_checks.h"
@@ -85,7 +86,7 @@ void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const c
   FILE* out = out_stream();
   const int ycount = ky_count(ka);
   if (ycount == 0) {
-    printf("Sorry, no response variables.\n");
+    say_on_standard_output("Sorry, no response variables.\n");
     return;
   }
   if (!designs_are_usable(models, ka)) return;
