@@ -23,7 +23,9 @@ constexpr int kMaxScreenRows = 21;
 // Without names, header is written once as the header line. mode 'a'
 // appends without the version and title lines; anything else creates the
 // file. full_precision writes 15 decimals instead of 5. A file that cannot be
-// created ends the program with status 1.
+// created ends the program with status 1 when commands come from a command
+// file; at the console it prints "ERROR: writemat: Can't open/create file
+// <name> (<reason>). Command ignored." and the writer returns false.
 //
 // A file name ending in ".csv" gets comma-separated values instead: a header
 // row of the column names (without names, the words of header when there is
