@@ -146,6 +146,12 @@ void set_parallel_evaluations(const char* value) {
                    "Sorry, command ignored. 0<ParallelEvaluations<=10000, integer.\n");
 }
 
+// A call that runs longer is stopped and fails its evaluation.
+void set_objective_timeout(const char* value) {
+  set_positive_int(&g_settings.ObjectiveTimeout, value, INT_MAX,
+                   "Sorry, command ignored. ObjectiveTimeout>0, integer (seconds).\n");
+}
+
 void set_mle_percentage(const char* value) {
   float v = single_precision_atof(value);
   if (v > 0.0f && v <= 1.0f)
@@ -283,6 +289,7 @@ const OptionRow kOptions[] = {
     {"MleMaxObs", set_mle_max_obs},
     {"MaxEvaluations", set_max_evaluations},
     {"ParallelEvaluations", set_parallel_evaluations},
+    {"ObjectiveTimeout", set_objective_timeout},
     {"MlePercentage", set_mle_percentage},
     {"MleMethod", set_mle_method},
     {"MinimizationTarget", set_minimization_target},

@@ -258,12 +258,12 @@ void format_exchange_coordinate(double value, const double* range, char* text, i
     format_exact_number(value, text, capacity);
 }
 
-void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
+bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
+                                 char* message, int capacity) {
   FILE* f = fopen(file, "w");
   if (!f) {
-    char message[96];
-    snprintf(message, sizeof message, "sample_new_y: Can't open/create %s for writing. ", file);
-    fatal_error(message);
+    snprintf(message, capacity, "sample_new_y: Can't open/create %s for writing. ", file);
+    return false;
   }
   fprintf(f, "%d ", d);
   char text[kCoordinateTextSize];
@@ -272,6 +272,13 @@ void write_exchange_file_named(const char* file, int d, const double* x, double*
     fprintf(f, " %s ", text);
   }
   fclose(f);
+  return true;
+}
+
+void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
+  char message[kExchangeMessageSize];
+  if (!write_exchange_file_checked(file, d, x, range, message, sizeof message))
+    fatal_error(message);
 }
 
 void write_exchange_file(int d, const double* x, double* const* range) {
@@ -320,21 +327,44 @@ void read_exchange_file(int d, int k, double* ynew) {
     fatal_error(message);
 }
 
-void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
-                  double* const* range) {
-  write_exchange_file(d, x, range);
-  char command[kObjectiveTextSize + 16];
-  if (!objective_command_line(objective, g_settings.objective_is_command, command,
-                              static_cast<int>(sizeof command)))
-    fatal_error("sample_new_y: objective command too long");
+// Runs the objective command on the exchange file: through the command
+// processor and waited for, or, with ObjectiveTimeout, as a process group of
+// its own that is stopped once it overruns.
+CommandOutcome run_objective_command(const char* command) {
+  const int timeout = g_settings.ObjectiveTimeout;
+  if (timeout > 0) {
+    CommandOutcome outcome;
+    run_commands_at_once(1, &command, &outcome, timeout);
+    return outcome;
+  }
   // The objective shares the standard streams: what was printed so far must
   // come before whatever it prints.
   fflush(out_stream());
   fflush(stdout);
-  // The command's own exit status is not interpreted: only the responses it
-  // leaves in the exchange file count, and their absence is reported there.
-  if (system(command) == -1) fatal_error("sample_new_y: Can't run the objective command. ");
-  read_exchange_file(d, k, ynew);
+  return outcome_of_system(system(command));
+}
+
+bool evaluate_objective(const char* objective, int d, const double* x, int k, double* ynew,
+                        double* const* range, char* message, int capacity) {
+  if (!write_exchange_file_checked(kExchangeFile, d, x, range, message, capacity)) return false;
+  char command[kObjectiveTextSize + 16];
+  if (!objective_command_line(objective, g_settings.objective_is_command, command,
+                              static_cast<int>(sizeof command))) {
+    snprintf(message, capacity, "%s", "sample_new_y: objective command too long");
+    return false;
+  }
+  // A command that failed gives no answer, whatever the file holds.
+  const CommandOutcome outcome = run_objective_command(command);
+  if (command_failed(outcome, kExchangeFile, g_settings.ObjectiveTimeout, message, capacity))
+    return false;
+  return read_exchange_file_named(kExchangeFile, d, k, ynew, message, capacity);
+}
+
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
+                  double* const* range) {
+  char message[kExchangeMessageSize];
+  if (!evaluate_objective(objective, d, x, k, ynew, range, message, sizeof message))
+    fatal_error(message);
 }
 
 // ---- Report and growth ----
@@ -421,7 +451,7 @@ struct SlotStage {
   double** points = nullptr;   // q x d: the stage's proposed points
   double* criteria = nullptr;  // q: their criterion values
   double** answers = nullptr;  // q x k: the responses read back
-  bool* started = nullptr;     // q
+  CommandOutcome* ends = nullptr;  // q: how each slot's command ended
   int* outcomes = nullptr;     // q SlotOutcome
   char failure[kExchangeMessageSize] = "";  // why the first failed slot failed
 };
@@ -458,7 +488,7 @@ bool prepare_slot_commands(SlotStage* stage) {
 void release_slot_stage(SlotStage* stage) {
   delete[] stage->files;
   delete[] stage->commands;
-  delete[] stage->started;
+  delete[] stage->ends;
   delete[] stage->outcomes;
   if (stage->points) free_real_matrix(stage->q, stage->d, &stage->points);
   if (stage->criteria) free_real_vector(stage->q, &stage->criteria);
@@ -473,7 +503,7 @@ bool open_slot_stage(int q, int d, int k, SlotStage* stage) {
   stage->k = k;
   stage->files = new char[q * kSlotFileNameSize];
   stage->commands = new char[q * kSlotCommandSize];
-  stage->started = new bool[q];
+  stage->ends = new CommandOutcome[q];
   stage->outcomes = new int[q];
   alloc_real_matrix(q, d, &stage->points);
   alloc_real_vector(q, &stage->criteria);
@@ -510,22 +540,28 @@ int propose_rest_of_stage(KrigModel* resp, SlotStage* stage, int size) {
 }
 
 // Runs the objective on the stage's points and sorts the slots by outcome.
+// A slot whose command failed (see command_failed) has no answer.
 void evaluate_slots(SlotStage* stage, int size, double* const* range) {
   std::vector<const char*> commands(size);
-  for (int i = 0; i < size; i++) {
-    write_exchange_file_named(slot_file(stage, i), stage->d, stage->points[i], range);
-    commands[i] = slot_command(stage, i);
-  }
-  run_commands_at_once(size, commands.data(), stage->started);
-  stage->failure[0] = '\0';
   char message[kExchangeMessageSize];
   for (int i = 0; i < size; i++) {
-    bool answered = false;
-    if (!stage->started[i])
-      snprintf(message, sizeof message, "%s", "sample_new_y: Can't run the objective command. ");
-    else
-      answered = read_exchange_file_named(slot_file(stage, i), stage->d, stage->k,
-                                          stage->answers[i], message, sizeof message);
+    // The slot files share one folder: one that cannot be written fails the stage.
+    if (!write_exchange_file_checked(slot_file(stage, i), stage->d, stage->points[i], range,
+                                     message, sizeof message)) {
+      for (int j = 0; j < size; j++) stage->outcomes[j] = kSlotFailed;
+      snprintf(stage->failure, sizeof stage->failure, "%s", message);
+      return;
+    }
+    commands[i] = slot_command(stage, i);
+  }
+  const int timeout = g_settings.ObjectiveTimeout;
+  run_commands_at_once(size, commands.data(), stage->ends, timeout);
+  stage->failure[0] = '\0';
+  for (int i = 0; i < size; i++) {
+    const bool answered =
+        !command_failed(stage->ends[i], slot_file(stage, i), timeout, message, sizeof message) &&
+        read_exchange_file_named(slot_file(stage, i), stage->d, stage->k, stage->answers[i],
+                                 message, sizeof message);
     if (!answered) {
       stage->outcomes[i] = kSlotFailed;
       if (stage->failure[0] == '\0') snprintf(stage->failure, sizeof stage->failure, "%s", message);
@@ -589,6 +625,18 @@ int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
   }
   if (stage->failure[0] != '\0') status = kStageSlotFailed;
   return status;
+}
+
+// A failed evaluation (no answer, a failed or overrunning command, an
+// exchange file that cannot be written) ends the run from a command file,
+// as it always has: the journal holds every point answered before. At the
+// console Minimize stops instead and the session keeps its models, with
+// every point answered added.
+int stop_on_failed_evaluation(const char* message) {
+  if (!g_interp.interactive) fatal_error(message);
+  fprintf(out_stream(),
+          "ERROR: %s\nMinimize stops; the point of a failed evaluation is not added.\n", message);
+  return kMinimizeEvaluationFailed;
 }
 
 }  // namespace
@@ -670,8 +718,14 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       n += added;
       if (status != kCriterionFound) break;
     } else {
-      sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
+      char failure[kExchangeMessageSize];
+      const bool answered = evaluate_objective(g_settings.ObjectiveFunction, d, x, k, ynew,
+                                               resp->range, failure, sizeof failure);
       evaluations++;
+      if (!answered) {
+        status = stop_on_failed_evaluation(failure);
+        break;
+      }
       if (refuse_unusable_answer(models, k, ynew)) {
         status = kMinimizeNaResponse;
         break;
@@ -704,7 +758,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     char failure[kExchangeMessageSize];
     snprintf(failure, sizeof failure, "%s", slots.failure);
     release_slot_stage(&slots);
-    if (status == kStageSlotFailed) fatal_error(failure);
+    if (status == kStageSlotFailed) status = stop_on_failed_evaluation(failure);
   }
   return status;
 }

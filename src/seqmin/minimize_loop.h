@@ -26,6 +26,9 @@ extern int g_ymin_index;
 constexpr int kMinimizeNaResponse = 4;
 // Outcome of minimize_sequential when it made MaxEvaluations objective calls.
 constexpr int kMinimizeBudgetSpent = 5;
+// Outcome of minimize_sequential at the console when an evaluation failed
+// (from a command file the run ends instead).
+constexpr int kMinimizeEvaluationFailed = 6;
 
 // The sequential minimisation; random_error is the RandomError setting when
 // the command starts. Returns the status of the last criterion maximisation
@@ -74,9 +77,14 @@ void format_exchange_coordinate(double value, const double* range, char* text, i
 
 // Writes the count d and the point x to the exchange file, each coordinate
 // by format_exchange_coordinate with its row of range (null: "%f" for all).
+// A file that cannot be created ends the run.
 void write_exchange_file(int d, const double* x, double* const* range = nullptr);
 // The same to the exchange file named file.
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range);
+// The same without ending the run: false, with the message the run would
+// end with in message, when the file cannot be created.
+bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
+                                 char* message, int capacity);
 
 // The command line that runs the objective: the program name followed by
 // the exchange file name, or (is_command) the whole command as given.
@@ -94,6 +102,13 @@ bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char
                               int capacity);
 
 // Writes the point, runs the objective command and reads its k responses.
+// False, with the reason in message, when the evaluation failed: the
+// exchange file could not be written, the command could not be run, failed
+// (see command_failed: an exit status other than 0, a signal, ObjectiveTimeout
+// overrun) or left no readable answer.
+bool evaluate_objective(const char* objective, int d, const double* x, int k, double* ynew,
+                        double* const* range, char* message, int capacity);
+// The same, ending the run with the reason when the evaluation failed.
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
                   double* const* range = nullptr);
 

@@ -233,7 +233,9 @@ TEST(SeqminLoopDeathTest, ObjectiveThatDoesNothingOrDoesNotExist) {
               ::testing::ExitedWithCode(1), "Possible reasons");
   set_objective("./no_such_simulator", false);
   EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1), "Possible reasons");
+              ::testing::ExitedWithCode(1),
+              "The objective command for dorve.temp exited with status 127 \\(the shell did not "
+              "find the command\\)");
   reset_process_state();
 }
 
