@@ -41,8 +41,8 @@ constexpr int kDoMleRaisedFrequency = 10;
 constexpr int kTempDumpFrom = 100;
 constexpr int kConvergedRunsNeeded = 3;
 // A coordinate whose range is at least this wide is written with "%f": its
-// six decimals leave at most 5e-7 of the width unsaid. Narrower ranges get
-// the exact text, which reads back as the very value the design stores.
+// six decimals leave at most 5e-7 of the width unsaid, and the design stores
+// the value that text reads back as. Narrower ranges get the exact text.
 constexpr double kFixedExchangeWidth = 1.0;
 constexpr int kCoordinateTextSize = 64;
 // Room for the longest message about an unreadable exchange file.
@@ -251,15 +251,21 @@ int count_convergence(int conv, int n, double target, double best) {
 
 // ---- The exchange with the objective ----
 
-void format_exchange_coordinate(double value, const double* range, char* text, int capacity) {
-  if (range == nullptr || range[1] - range[0] >= kFixedExchangeWidth)
+double format_exchange_coordinate(double value, const double* range, char* text, int capacity) {
+  if (range == nullptr || range[1] - range[0] >= kFixedExchangeWidth) {
     snprintf(text, capacity, "%f", value);
-  else
-    format_exact_number(value, text, capacity);
+    const double written = strtod(text, nullptr);
+    // Rounding must not carry a point inside the range out of it.
+    const bool inside = range == nullptr || !(value >= range[0] && value <= range[1]) ||
+                        (written >= range[0] && written <= range[1]);
+    if (inside) return written;
+  }
+  format_exact_number(value, text, capacity);
+  return value;
 }
 
 bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
-                                 char* message, int capacity) {
+                                 double* written, char* message, int capacity) {
   FILE* f = fopen(file, "w");
   if (!f) {
     snprintf(message, capacity, "sample_new_y: Can't open/create %s for writing. ", file);
@@ -268,7 +274,9 @@ bool write_exchange_file_checked(const char* file, int d, const double* x, doubl
   fprintf(f, "%d ", d);
   char text[kCoordinateTextSize];
   for (int j = 0; j < d; j++) {
-    format_exchange_coordinate(x[j], range ? range[j] : nullptr, text, sizeof text);
+    const double value = format_exchange_coordinate(x[j], range ? range[j] : nullptr, text,
+                                                    sizeof text);
+    if (written != nullptr) written[j] = value;
     fprintf(f, " %s ", text);
   }
   fclose(f);
@@ -277,7 +285,7 @@ bool write_exchange_file_checked(const char* file, int d, const double* x, doubl
 
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
   char message[kExchangeMessageSize];
-  if (!write_exchange_file_checked(file, d, x, range, message, sizeof message))
+  if (!write_exchange_file_checked(file, d, x, range, nullptr, message, sizeof message))
     fatal_error(message);
 }
 
@@ -344,9 +352,9 @@ CommandOutcome run_objective_command(const char* command) {
   return outcome_of_system(system(command));
 }
 
-bool evaluate_objective(const char* objective, int d, const double* x, int k, double* ynew,
+bool evaluate_objective(const char* objective, int d, double* x, int k, double* ynew,
                         double* const* range, char* message, int capacity) {
-  if (!write_exchange_file_checked(kExchangeFile, d, x, range, message, capacity)) return false;
+  if (!write_exchange_file_checked(kExchangeFile, d, x, range, x, message, capacity)) return false;
   char command[kObjectiveTextSize + 16];
   if (!objective_command_line(objective, g_settings.objective_is_command, command,
                               static_cast<int>(sizeof command))) {
@@ -363,7 +371,8 @@ bool evaluate_objective(const char* objective, int d, const double* x, int k, do
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
                   double* const* range) {
   char message[kExchangeMessageSize];
-  if (!evaluate_objective(objective, d, x, k, ynew, range, message, sizeof message))
+  std::vector<double> point(x, x + d);
+  if (!evaluate_objective(objective, d, point.data(), k, ynew, range, message, sizeof message))
     fatal_error(message);
 }
 
@@ -547,7 +556,7 @@ void evaluate_slots(SlotStage* stage, int size, double* const* range) {
   for (int i = 0; i < size; i++) {
     // The slot files share one folder: one that cannot be written fails the stage.
     if (!write_exchange_file_checked(slot_file(stage, i), stage->d, stage->points[i], range,
-                                     message, sizeof message)) {
+                                     stage->points[i], message, sizeof message)) {
       for (int j = 0; j < size; j++) stage->outcomes[j] = kSlotFailed;
       snprintf(stage->failure, sizeof stage->failure, "%s", message);
       return;
