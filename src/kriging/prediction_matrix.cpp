@@ -12,6 +12,7 @@
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
+#include "data/point_columns.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
@@ -96,9 +97,12 @@ void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const c
   StringSlot* point_names = nullptr;
   int P = 0, cols = 0;
   const int rc = read_matrix(0, 0, &points, &P, &cols, input, &point_names);
-  if (rc == 0 && cols != models[0].d[0])
+  const int d = models[0].d[0];
+  if (rc == 0 && cols != d)
     fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
-  if (rc != 0 || cols != models[0].d[0] ||
+  bool headerless = false;
+  if (rc != 0 || cols != d ||
+      !arrange_point_columns(input, d, models[0].xlabels, &points, &P, point_names, &headerless) ||
       !matrix_is_usable(input, P, cols, points, point_names)) {
     if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
     if (cols > 0) free_string_vector(cols, &point_names);
