@@ -338,6 +338,11 @@ bool fits_screen(int rows) {
 
 }  // namespace
 
+void format_fixed_or_exact(double value, char* text, int capacity) {
+  snprintf(text, capacity, "%f", value);
+  if (strtod(text, nullptr) != value) format_exact_number(value, text, capacity);
+}
+
 void format_exact_number(double value, char* text, int capacity) {
   for (int precision = 15; precision < 17; precision++) {
     snprintf(text, capacity, "%.*g", precision, value);
@@ -414,8 +419,8 @@ bool output_summary(const KrigModel* kr, const char* file_name, const char* titl
   char low[kSlotLen];
   char high[kSlotLen];
   for (int i = 0; i < kr->d[0]; i++) {
-    format_number(kr->range[i][0], "%f", low);
-    format_number(kr->range[i][1], "%f", high);
+    format_fixed_or_exact(kr->range[i][0], low, kSlotLen);
+    format_fixed_or_exact(kr->range[i][1], high, kSlotLen);
     // The names of X, so that the file reads back as this design's XDescription.
     fprintf(f, "  %d     %.28s      %s  %s \n", i + 1, kr->xlabels[i], low, high);
   }
