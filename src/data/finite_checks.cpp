@@ -153,3 +153,17 @@ bool responses_can_be_fitted(const KrigModel* kr) {
 bool responses_are_ready(const KrigModel* kr) {
   return responses_usable(kr, "The model of %s is not ready.");
 }
+
+bool last_fit_usable(const KrigModel* kr) {
+  const char* why = nullptr;
+  if (kr->fit_failure == kFitValuesOverflow)
+    why = "the last Fit refused %s: its values are too large for the likelihood (rescale them "
+          "and read y again)";
+  else if (kr->fit_failure == kFitNoFiniteTry)
+    why = "no try of the last Fit of %s reached a finite likelihood";
+  if (why == nullptr) return true;
+  char text[kYNameLen + 120];
+  snprintf(text, sizeof text, why, kr->yname);
+  fprintf(out_stream(), "Sorry, %s. The model of %s is not ready.\n", text, kr->yname);
+  return false;
+}

@@ -62,4 +62,8 @@ bool responses_can_be_fitted(const KrigModel* kr);
 // use a fitted model.
 bool responses_are_ready(const KrigModel* kr);
 
+// False, after saying why the model is not ready, when the last Fit left it
+// unfitted (see FitFailure); for the commands that use a fitted model.
+bool last_fit_usable(const KrigModel* kr);
+
 #endif  // DORVE_DATA_FINITE_CHECKS_H_

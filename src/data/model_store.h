@@ -26,6 +26,14 @@ constexpr int kPlaceholderR = 1;
 
 constexpr int kYNameLen = 32;
 
+// Why the last fit of a model left it unfitted. Reading its design,
+// responses or correlation parameters, or a fit that succeeds, clears it.
+enum FitFailure {
+  kFitNotFailed = 0,
+  kFitValuesOverflow = 1,  // its responses are too large for the likelihood's sums
+  kFitNoFiniteTry = 2,     // no try reached a finite, unpenalised likelihood
+};
+
 // Which members of a model hold valid values (0 = not initialised, 1 = set).
 // The field names are the key words that initialized_check looks up.
 struct KrigInit {
@@ -63,6 +71,7 @@ struct KrigModel {
   KrigInit init;
   int nfixed;          // 1 when a y matrix must have exactly n rows
   int y_dropped;       // 1 when a design with other rows dropped the y read before
+  int fit_failure;     // why the last fit left the model unfitted (FitFailure), 0: it did not
   double* loglik;      // [1] log-likelihood; kNaMarker when not fitted
   // Sizes the members above were allocated with (0 when cleared).
   int alloc_n;
@@ -105,9 +114,9 @@ KrigModel* clear_KrigModel(KrigModel* kr);
 KrigArray* clear_KrigArray(KrigArray* ka);
 
 // Allocates every member of kr for n observations, d x variables and r
-// regression terms and sets the defaults: flags 0, nfixed 1, stochratio 1.0,
-// loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0, F row 0 all 1.0 and
-// other rows 0.0. sigma2, y, X, R, augR, eigval, inveig, range, xlabels are
+// regression terms and sets the defaults: flags 0, nfixed 1, fit_failure 0,
+// stochratio 1.0, loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0, F
+// row 0 all 1.0 and other rows 0.0. sigma2, y, X, R, augR, eigval, inveig, range, xlabels are
 // left uninitialised. kr must be cleared (members null).
 void default_KrigModel(KrigModel* kr, int n, int d, int r);
 

@@ -176,6 +176,10 @@ int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_fi
 
 void cross_validate_model(KrigModel* kr, double* const* Xv, const double* yv, int N, int d,
                           double** result, int) {
+  if (!last_fit_usable(kr)) {
+    fill_missing(N, result);
+    return;
+  }
   const bool parameters =
       check_initialized(kr->init, "alpha", "theta", "beta", "var", nullptr, true);
   const bool responses = responses_are_ready(kr);

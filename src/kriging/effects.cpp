@@ -31,6 +31,7 @@ bool parameters_ready(const KrigModel* kr) {
 }
 
 bool ready_for_effects(const KrigModel* kr) {
+  if (!last_fit_usable(kr)) return false;
   const bool parameters = parameters_ready(kr);
   const bool responses = responses_are_ready(kr);
   return parameters && responses;

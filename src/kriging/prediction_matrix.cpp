@@ -37,6 +37,7 @@ bool parameters_ready(const KrigModel* kr) {
 // Responses holding NA, inf or nan are never fitted; parameters set before
 // such a y was read (or read from files) do not make the model usable.
 bool model_ready(const KrigModel* kr) {
+  if (!last_fit_usable(kr)) return false;
   const bool parameters = parameters_ready(kr);
   const bool responses = responses_are_ready(kr);
   return parameters && responses;

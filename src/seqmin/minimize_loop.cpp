@@ -123,17 +123,21 @@ void release_quantile_grid() {
   g_quantile = QuantileGrid();
 }
 
-// Refits the response and every constraint.
-void fit_models(KrigModel* models, KrigArray* ka) {
+// Refits the response and every constraint; false when one of them could not
+// be fitted (it said why).
+bool fit_models(KrigModel* models, KrigArray* ka) {
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
   fprintf(out, "Fitting Response %s...\n", resp->yname);
   mle_fit(resp, 0);
+  bool fitted = resp->fit_failure == kFitNotFailed;
   for (int c = 0; c < ka->ncons; c++) {
     KrigModel* con = &models[ka->cons_index[c]];
     fprintf(out, "Fitting Constraint %s...\n", con->yname);
     mle_fit(con, 0);
+    if (con->fit_failure != kFitNotFailed) fitted = false;
   }
+  return fitted;
 }
 
 // Rebuilds R, F and the decomposition of one model with its present parameters.
@@ -160,6 +164,7 @@ bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted) {
     if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) ok = false;
     if (fitted && !check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true))
       ok = false;
+    if (fitted && !last_fit_usable(con)) ok = false;
     if (!responses_are_ready(con)) ok = false;
   }
   if (!ok) fprintf(out_stream(), "The previous message(s) refer to the constraints\n");
@@ -177,7 +182,8 @@ bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted) {
     ready = check_initialized(init, "X", "y", "range", "FuncName", nullptr, true);
   else
     ready = check_initialized(init, "X", "y", "range", nullptr, nullptr, true) &&
-            check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true);
+            check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true) &&
+            last_fit_usable(resp);
   // Missing or non-finite responses can neither be fitted nor give ymin.
   const bool responses = responses_are_ready(resp);
   return ready && responses;
@@ -687,7 +693,11 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   double best = 0.0;
   do {
     if (do_mle(it, n, last_fit_n)) {
-      fit_models(models, ka);
+      if (!fit_models(models, ka)) {
+        fprintf(out, "Minimize stops: a model could not be fitted.\n");
+        status = kMinimizeFitFailed;
+        break;
+      }
       last_fit_n = n;
       if (n >= kTempDumpFrom) {
         char note[96];

@@ -29,6 +29,8 @@ constexpr int kMinimizeBudgetSpent = 5;
 // Outcome of minimize_sequential at the console when an evaluation failed
 // (from a command file the run ends instead).
 constexpr int kMinimizeEvaluationFailed = 6;
+// Outcome of minimize_sequential when a refit left a model unfitted.
+constexpr int kMinimizeFitFailed = 7;
 
 // The sequential minimisation; random_error is the RandomError setting when
 // the command starts. Returns the status of the last criterion maximisation
