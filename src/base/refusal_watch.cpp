@@ -9,11 +9,19 @@ namespace {
 
 // The beginnings of the refusal lines. "Sorry, no labels at this time" is
 // the heading of a table shown on the screen, not a refusal.
-const char* const kRefusalStarts[] = {
-    "Sorry",        "ERROR",         "Error",     "Unexpected input", "Unexpected Input",
-    "Cannot parse", "Usage:",        "Print pardon what", "Output pardon what",
-    "Read pardon what", "Option StoppingQuantile is depreciated",
-    "More Tokens in line than code can handle", nullptr};
+const char* const kRefusalStarts[] = {"Sorry",
+                                      "ERROR",
+                                      "Error:",
+                                      "Unexpected input",
+                                      "Unexpected Input",
+                                      "Cannot parse",
+                                      "Usage:",
+                                      "Print pardon what",
+                                      "Output pardon what",
+                                      "Read pardon what",
+                                      "Option StoppingQuantile is depreciated",
+                                      "More Tokens in line than code can handle",
+                                      nullptr};
 const char* const kNotRefusals[] = {"Sorry, no labels at this time", nullptr};
 
 bool starts_with(const char* text, const char* start) {

@@ -83,6 +83,7 @@ TEST(RefusalWatch, SeesRefusalLinesOnly) {
   ASSERT_NE(watched, nullptr);
   clear_refusals();
   fputs("WARNING: Correlation Matrix is singular.\nSorry, no labels at this time \n", watched);
+  fputs("ErrorVariance ignored since no StochasticProcess Variance present\n", watched);
   fputs("Tries = 2\nCannot", watched);
   EXPECT_FALSE(refusal_seen());
   fputs(" parse this line. \n", watched);
