@@ -51,7 +51,9 @@ bool matrix_is_usable(const char* where, int rows, int cols, const double* const
                       const StringSlot* names);
 
 // True when the design X of every model that holds one is usable; otherwise
-// reports the first one that is not ("X", "Command ignored.").
+// reports the first one that is not ("X", "Command ignored."). A design whose
+// values along a variable lie so far apart that the square of their span
+// overflows is not usable either ("Sorry, X holds values too far apart: ...").
 bool designs_are_usable(const KrigModel* models, const KrigArray* ka);
 
 // True when the model's responses are usable (or not read yet); otherwise
