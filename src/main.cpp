@@ -9,6 +9,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "base/settings.h"
 #include "data/model_store.h"
 #include "interp/command_line.h"
@@ -65,6 +66,13 @@ void install_signal_handlers() {
   signal(SIGTERM, on_signal);
 }
 
+// --strict: everything the run prints passes the refusal watch.
+void watch_output_for_refusals() {
+  FILE* watched = open_refusal_watch(g_interp.out);
+  if (watched == nullptr) fatal_error("Sorry, can't watch the output stream for --strict.");
+  g_interp.out = watched;
+}
+
 void print_banner() {
   fprintf(g_interp.out, "      DORVE  -  kriging surrogates and sequential minimisation\n");
   fprintf(g_interp.out, "                       (Version %5.3f)\n\n", kDorveVersion);
@@ -73,6 +81,7 @@ void print_banner() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool strict = take_strict_flag(&argc, argv);
   // --help, --version and unknown options answer before the run starts.
   int option_status = handle_command_line_options(argc, argv, stdout, stderr);
   if (option_status >= 0) return option_status;
@@ -84,6 +93,8 @@ int main(int argc, char** argv) {
   KrigModel* models = create_first_KrigModel();
   KrigArray* ka = create_KrigArray();
   open_streams(argc, argv);
+  g_interp.strict = strict;
+  if (strict) watch_output_for_refusals();
   print_banner();
   start_placeholder_store(models, ka);
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "tolerance");
@@ -91,9 +102,9 @@ int main(int argc, char** argv) {
   Session session;
   session.models = &models;
   session.ka = ka;
-  run_command_loop(session);
+  const int loop_status = run_command_loop(session);
 
-  const int status = close_streams();
+  const int close_status = close_streams();
   free_model_store(ka, models);
-  return status;
+  return loop_status != 0 ? loop_status : close_status;
 }

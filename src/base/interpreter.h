@@ -11,6 +11,7 @@ struct Interpreter {
   FILE* cmd_file = nullptr;  // command file, or null when interactive
   bool interactive = true;   // commands from standard input, no echo
   bool first_command = true; // until the first line with a token is dispatched
+  bool strict = false;       // --strict: the first refused command ends the run
 };
 
 // The one interpreter of the run.

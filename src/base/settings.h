@@ -25,6 +25,7 @@ struct Settings {
   int MleMaxObs = 200;
   int MaxEvaluations = 0;  // objective calls a Minimize run may make; 0: no limit
   int ParallelEvaluations = 1;  // points a Minimize iteration proposes and evaluates at once
+  int ObjectiveTimeout = 0;  // seconds an objective call may run; 0: no limit
   int GlobalExpectedImprovement = 1;
   double StoppingAbsoluteTolerance = 0.001;
   double StoppingRelativeTolerance = 0.001;

@@ -71,6 +71,8 @@ void print_database(const KrigModel* models, const KrigArray* ka) {
     fprintf(out, "MaxEvaluations:                      %3d\n", s.MaxEvaluations);
   if (s.ParallelEvaluations != 1)
     fprintf(out, "ParallelEvaluations:                 %3d\n", s.ParallelEvaluations);
+  if (s.ObjectiveTimeout != 0)
+    fprintf(out, "ObjectiveTimeout:                    %3d\n", s.ObjectiveTimeout);
   if (s.GlobalExpectedImprovement != 1)
     fprintf(out, "GlobalExpectedImprovement:              %3d\n", s.GlobalExpectedImprovement);
   print_stopping_rule(out, s);

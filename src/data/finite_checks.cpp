@@ -136,12 +136,34 @@ bool matrix_is_usable(const char* where, int rows, int cols, const double* const
   return false;
 }
 
+// The correlation raises the distances along each variable to powers up to
+// 2: a column whose span squared overflows gives infinite or undefined
+// correlations. Reports the first such column.
+bool design_spans_usable(const KrigModel* kr) {
+  for (int j = 0; j < kr->d[0]; j++) {
+    double lo = kr->X[0][j], hi = kr->X[0][j];
+    for (int i = 1; i < kr->n[0]; i++) {
+      if (kr->X[i][j] < lo) lo = kr->X[i][j];
+      if (kr->X[i][j] > hi) hi = kr->X[i][j];
+    }
+    const double span = hi - lo;
+    if (std::isfinite(span * span)) continue;
+    fprintf(out_stream(),
+            "Sorry, X holds values too far apart: %.29s spans %g, whose square overflows the "
+            "correlation. Rescale X (to [0, 1], say). %s\n",
+            kr->xlabels[j], span, kCommandIgnored);
+    return false;
+  }
+  return true;
+}
+
 bool designs_are_usable(const KrigModel* models, const KrigArray* ka) {
   const int count = model_count(ka);
   for (int i = 0; i < count; i++) {
     const KrigModel* kr = &models[i];
     if (!kr->init.X) continue;
     if (!matrix_is_usable("X", kr->n[0], kr->d[0], kr->X, kr->xlabels)) return false;
+    if (!design_spans_usable(kr)) return false;
   }
   return true;
 }
@@ -152,4 +174,18 @@ bool responses_can_be_fitted(const KrigModel* kr) {
 
 bool responses_are_ready(const KrigModel* kr) {
   return responses_usable(kr, "The model of %s is not ready.");
+}
+
+bool last_fit_usable(const KrigModel* kr) {
+  const char* why = nullptr;
+  if (kr->fit_failure == kFitValuesOverflow)
+    why = "the last Fit refused %s: its values are too large for the likelihood (rescale them "
+          "and read y again)";
+  else if (kr->fit_failure == kFitNoFiniteTry)
+    why = "no try of the last Fit of %s reached a finite likelihood";
+  if (why == nullptr) return true;
+  char text[kYNameLen + 120];
+  snprintf(text, sizeof text, why, kr->yname);
+  fprintf(out_stream(), "Sorry, %s. The model of %s is not ready.\n", text, kr->yname);
+  return false;
 }

@@ -51,7 +51,9 @@ bool matrix_is_usable(const char* where, int rows, int cols, const double* const
                       const StringSlot* names);
 
 // True when the design X of every model that holds one is usable; otherwise
-// reports the first one that is not ("X", "Command ignored.").
+// reports the first one that is not ("X", "Command ignored."). A design whose
+// values along a variable lie so far apart that the square of their span
+// overflows is not usable either ("Sorry, X holds values too far apart: ...").
 bool designs_are_usable(const KrigModel* models, const KrigArray* ka);
 
 // True when the model's responses are usable (or not read yet); otherwise
@@ -61,5 +63,9 @@ bool responses_can_be_fitted(const KrigModel* kr);
 // The same with "The model of <yname> is not ready.", for the commands that
 // use a fitted model.
 bool responses_are_ready(const KrigModel* kr);
+
+// False, after saying why the model is not ready, when the last Fit left it
+// unfitted (see FitFailure); for the commands that use a fitted model.
+bool last_fit_usable(const KrigModel* kr);
 
 #endif  // DORVE_DATA_FINITE_CHECKS_H_

@@ -124,10 +124,22 @@ void write_blanks(FILE* f, int count) {
   for (int i = 0; i < count; i++) fputc(' ', f);
 }
 
-// Opens the file for a matrix writer; a failure ends the program.
+// A file that cannot be created refuses the command at the console, where
+// ending the session would lose what it holds (a finished fit, say) over a
+// mistyped name; the session goes on. From a command file the run ends, as
+// the commands after it may rely on the file. Returns true when refused.
+bool refuse_unwritable_file(const char* writer, const char* file_name, int error) {
+  if (!g_interp.interactive) return false;
+  fprintf(out_stream(), "ERROR: %s: Can't open/create file %s (%s). Command ignored.\n", writer,
+          file_name, strerror(error));
+  return true;
+}
+
+// Opens the file for a matrix writer; null when the command is refused.
 FILE* open_for_writing(const char* file_name, char mode, const char* writer) {
   FILE* f = open_output_file(file_name, mode == 'a');
   if (!f) {
+    if (refuse_unwritable_file(writer, file_name, errno)) return nullptr;
     fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", writer, file_name);
     end_run_after_error("Can't open/create file", 1);
   }
@@ -327,6 +339,11 @@ bool fits_screen(int rows) {
 
 }  // namespace
 
+void format_fixed_or_exact(double value, char* text, int capacity) {
+  snprintf(text, capacity, "%f", value);
+  if (strtod(text, nullptr) != value) format_exact_number(value, text, capacity);
+}
+
 void format_exact_number(double value, char* text, int capacity) {
   for (int precision = 15; precision < 17; precision++) {
     snprintf(text, capacity, "%.*g", precision, value);
@@ -347,6 +364,7 @@ bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
               const StringSlot* names, const char* header, const char* title, char mode,
               bool full_precision, int name_count) {
   FILE* f = open_for_writing(file_name, mode, "writemat");
+  if (!f) return false;
   fprintf(out_stream(), "Writing to file %s.\n", file_name);
   if (is_csv_file_name(file_name)) {
     if (mode != 'a') write_csv_header(f, cols, names, name_count, header);
@@ -363,6 +381,7 @@ bool write_string_matrix(int rows, int cols, StringSlot* const* matrix, const ch
                          const StringSlot* names, const char* header, const char* title,
                          char mode, int name_count) {
   FILE* f = open_for_writing(file_name, mode, "writemat");
+  if (!f) return false;
   fprintf(out_stream(), "Writing to file %s.\n", file_name);
   write_version_and_title(f, title);
   const TextEntries entries{matrix};
@@ -373,6 +392,7 @@ bool write_string_matrix(int rows, int cols, StringSlot* const* matrix, const ch
 bool writevec(int rows, const double* vector, const char* file_name, const char* name,
               const char* title, char mode) {
   FILE* f = open_for_writing(file_name, mode, "writevec");
+  if (!f) return false;
   write_version_and_title(f, title);
   fprintf(f, "-------");
   fprintf(f, "\n Case %.*s \n", written_length(name), name);
@@ -388,7 +408,10 @@ bool writevec(int rows, const double* vector, const char* file_name, const char*
 
 bool output_summary(const KrigModel* kr, const char* file_name, const char* title) {
   FILE* f = open_output_file(file_name, false);
-  if (!f) fatal_error("output_summary: Can't open/create file corpar.mat.");
+  if (!f) {
+    if (refuse_unwritable_file("output_summary", file_name, errno)) return false;
+    fatal_error("output_summary: Can't open/create file corpar.mat.");
+  }
   write_version_and_title(f, title);
   const char* dashes = "----------------------------------------------------------\n";
   fputs(dashes, f);
@@ -397,8 +420,8 @@ bool output_summary(const KrigModel* kr, const char* file_name, const char* titl
   char low[kSlotLen];
   char high[kSlotLen];
   for (int i = 0; i < kr->d[0]; i++) {
-    format_number(kr->range[i][0], "%f", low);
-    format_number(kr->range[i][1], "%f", high);
+    format_fixed_or_exact(kr->range[i][0], low, kSlotLen);
+    format_fixed_or_exact(kr->range[i][1], high, kSlotLen);
     // The names of X, so that the file reads back as this design's XDescription.
     fprintf(f, "  %d     %.28s      %s  %s \n", i + 1, kr->xlabels[i], low, high);
   }

@@ -23,7 +23,9 @@ constexpr int kMaxScreenRows = 21;
 // Without names, header is written once as the header line. mode 'a'
 // appends without the version and title lines; anything else creates the
 // file. full_precision writes 15 decimals instead of 5. A file that cannot be
-// created ends the program with status 1.
+// created ends the program with status 1 when commands come from a command
+// file; at the console it prints "ERROR: writemat: Can't open/create file
+// <name> (<reason>). Command ignored." and the writer returns false.
 //
 // A file name ending in ".csv" gets comma-separated values instead: a header
 // row of the column names (without names, the words of header when there is
@@ -43,6 +45,12 @@ bool writemat(int rows, int cols, double* const* matrix, const char* file_name,
 // back as the same double (at most 24 characters; capacity 25 or more).
 void format_exact_number(double value, char* text, int capacity);
 
+// The "%f" text of value when it reads back as the same double (0.5, 12.25,
+// -5), otherwise the exact form of format_exact_number: a value that "%f"
+// would cut (a theta of 4e-7, which it writes as 0.000000) keeps every
+// digit it needs. Same capacity as format_exact_number.
+void format_fixed_or_exact(double value, char* text, int capacity);
+
 // Writes the matrix as writemat does in create mode, but to the open stream
 // f, without any message, and with every number in its exact form
 // (format_exact_number), so that reading the file back gives the same
@@ -61,7 +69,8 @@ bool writevec(int rows, const double* vector, const char* file_name, const char*
               const char* title, char mode);
 
 // Writes the x ranges of kr as an XDescription matrix, one row per x
-// variable with its name, so that the file reads back onto the same design.
+// variable with its name, so that the file reads back onto the same design
+// and the same ranges (format_fixed_or_exact).
 bool output_summary(const KrigModel* kr, const char* file_name, const char* title);
 
 // destination "screen" or "s": shows the matrix on the output stream (at most

@@ -109,6 +109,7 @@ void clear_derived(KrigModel* kr) {
 void forget_stale_members(KrigModel* kr, bool rows_changed, bool cols_changed) {
   kr->init.R = 0;
   kr->init.U = 0;
+  kr->fit_failure = kFitNotFailed;
   if (cols_changed) {
     // theta and alpha were reset to 0 when the storage took the new d.
     kr->init.alpha = 0;
@@ -326,6 +327,7 @@ int apply_corpar_entry(KrigModel* models, int count, int p, const char* label, c
     kr->alpha[p] = atof(entry);
     kr->init.alpha = 1;
   }
+  kr->fit_failure = kFitNotFailed;
   clear_derived(kr);
   return 0;
 }
@@ -421,6 +423,7 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
     for (int row = 0; row < t.rows; row++) kr->y[row] = t.cells[row][i];
     kr->init.y = 1;
     kr->y_dropped = 0;
+    kr->fit_failure = kFitNotFailed;
   }
   return finish(&t, 0);
 }

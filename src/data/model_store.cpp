@@ -190,6 +190,7 @@ void default_KrigModel(KrigModel* kr, int n, int d, int r) {
   kr->r[0] = r;
   kr->nfixed = 1;
   kr->y_dropped = 0;
+  kr->fit_failure = kFitNotFailed;
   kr->stochratio[0] = 1.0;
   kr->loglik[0] = kNaMarker;
   set_yname(kr, "EMPTY");

@@ -26,6 +26,14 @@ constexpr int kPlaceholderR = 1;
 
 constexpr int kYNameLen = 32;
 
+// Why the last fit of a model left it unfitted. Reading its design,
+// responses or correlation parameters, or a fit that succeeds, clears it.
+enum FitFailure {
+  kFitNotFailed = 0,
+  kFitValuesOverflow = 1,  // its responses are too large for the likelihood's sums
+  kFitNoFiniteTry = 2,     // no try reached a finite, unpenalised likelihood
+};
+
 // Which members of a model hold valid values (0 = not initialised, 1 = set).
 // The field names are the key words that initialized_check looks up.
 struct KrigInit {
@@ -63,6 +71,7 @@ struct KrigModel {
   KrigInit init;
   int nfixed;          // 1 when a y matrix must have exactly n rows
   int y_dropped;       // 1 when a design with other rows dropped the y read before
+  int fit_failure;     // why the last fit left the model unfitted (FitFailure), 0: it did not
   double* loglik;      // [1] log-likelihood; kNaMarker when not fitted
   // Sizes the members above were allocated with (0 when cleared).
   int alloc_n;
@@ -105,11 +114,12 @@ KrigModel* clear_KrigModel(KrigModel* kr);
 KrigArray* clear_KrigArray(KrigArray* ka);
 
 // Allocates every member of kr for n observations, d x variables and r
-// regression terms and sets the defaults: flags 0, nfixed 1, stochratio 1.0,
-// loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0. sigma2, y, X,
-// range, xlabels are left uninitialised. The members that the fit and the
-// predictor compute (R and augR, n^2 numbers each, F, eigval, inveig) stay
-// null until ensure_fit_storage makes them. kr must be cleared (members null).
+// regression terms and sets the defaults: flags 0, nfixed 1, fit_failure 0,
+// stochratio 1.0, loglik kNaMarker, yname "EMPTY", alpha/theta/beta 0.0.
+// sigma2, y, X, range, xlabels are left uninitialised. The members that the
+// fit and the predictor compute (R and augR, n^2 numbers each, F, eigval,
+// inveig) stay null until ensure_fit_storage makes them. kr must be cleared
+// (members null).
 void default_KrigModel(KrigModel* kr, int n, int d, int r);
 
 // Allocates R (n x n), augR ((n + r) x (n + r)), F (n x r), eigval and

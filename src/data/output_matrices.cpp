@@ -14,7 +14,9 @@ int table_rows(const KrigArray* ka) {
   return (ka != nullptr && ka->initialized) ? y_count_unchecked(ka) : 1;
 }
 
-void put_real(StringSlot slot, double value) { snprintf(slot, kSlotLen, "%f", value); }
+// "%f" where it holds the value exactly, every digit needed otherwise: a
+// model written and read back predicts as the session did.
+void put_real(StringSlot slot, double value) { format_fixed_or_exact(value, slot, kSlotLen); }
 
 // Copies at most limit characters of text into dst and terminates it.
 void copy_cut(char* dst, const char* text, size_t limit) {
@@ -25,7 +27,7 @@ void copy_cut(char* dst, const char* text, size_t limit) {
 
 void put_text(StringSlot slot, const char* text) { copy_cut(slot, text, kSlotLen - 1); }
 
-// A real with "%f", or "NA" when it equals the marker.
+// A real as put_real writes it, or "NA" when it equals the marker.
 void put_real_or_na(StringSlot slot, double value, double marker) {
   if (value == marker)
     put_text(slot, "NA");

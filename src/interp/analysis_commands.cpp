@@ -7,6 +7,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "kriging/cross_validation.h"
 #include "kriging/effects.h"
 #include "kriging/fit_models.h"
@@ -23,7 +24,9 @@ struct PredictFiles {
   const char* output = nullptr;
 };
 
-void print_usage() { printf("Usage: Predict {<input_filename} {>output_filename}\n"); }
+void print_usage() {
+  say_on_standard_output("Usage: Predict {<input_filename} {>output_filename}\n");
+}
 
 void use_default_input(PredictFiles* f) {
   f->input = kPredictInput;
@@ -85,7 +88,7 @@ bool is_cross_validate_line(int count, char** tokens) {
 // The command shape shared by both commands.
 bool effects_line_ok(char** tokens, int count, const char* usage) {
   if (count == 3 && strcmp(tokens[1], ">") == 0) return true;
-  printf("%s", usage);
+  say_on_standard_output(usage);
   return false;
 }
 
@@ -160,7 +163,7 @@ void Minimize(KrigModel* models, KrigArray* ka, char**, int count, bool random_e
 
 void MinimizeStage(KrigModel* models, KrigArray* ka, char** tokens, int count) {
   if (count != 4 || strcmp(tokens[2], ">") != 0) {
-    fprintf(stdout, "Usage: MinimizeStage number_points  >output_filename\n");
+    say_on_standard_output("Usage: MinimizeStage number_points  >output_filename\n");
     return;
   }
   const int n_new = leading_integer(tokens[1]);

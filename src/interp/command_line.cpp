@@ -13,7 +13,7 @@ namespace {
 
 void print_usage(FILE* f) {
   fprintf(f,
-          "Usage: dorve [inputfile [outputfile]]\n"
+          "Usage: dorve [--strict] [inputfile [outputfile]]\n"
           "       dorve --help | --version\n");
 }
 
@@ -34,6 +34,8 @@ void print_command_line_help(FILE* f) {
           "Options:\n"
           "  --help     print this help and exit\n"
           "  --version  print the version and exit\n"
+          "  --strict   end the run at the first refused command or failed step,\n"
+          "             with exit status 3 (without it a run goes on, and ends with 0)\n"
           "\n"
           "Name a command file that begins with \"--\" as ./--name.\n"
           "Type Info at the prompt for the list of commands and options.\n"
@@ -65,6 +67,13 @@ FILE* open_command_file(const char* name) {
 }
 
 }  // namespace
+
+bool take_strict_flag(int* argc, char** argv) {
+  if (*argc < 2 || strcmp(argv[1], "--strict") != 0) return false;
+  for (int i = 1; i + 1 <= *argc; i++) argv[i] = argv[i + 1];
+  (*argc)--;
+  return true;
+}
 
 int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err) {
   if (argc < 2 || strncmp(argv[1], "--", 2) != 0) return -1;

@@ -12,6 +12,10 @@
 // not an option: the run goes on, and the argument names the command file.
 int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err);
 
+// Removes a first argument "--strict" from the arguments (the others move
+// up one place) and returns true; false, changing nothing, without it.
+bool take_strict_flag(int* argc, char** argv);
+
 // Sets the command source and the output stream from the arguments, and
 // announces them on the output stream. The usage error (more than two
 // arguments) and an unopenable command file end the run with status 1.

@@ -6,6 +6,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "base/tokenizer.h"
 #include "interp/line_reader.h"
 #include "numeric/alloc_registry.h"
@@ -24,6 +25,15 @@ void write_prompt() { fprintf(out_stream(), "%s", kPrompt); }
 // left out; comments and indented commands are shown.
 void echo_line(const char* line) {
   if (!g_interp.interactive && strcmp(line, "         ") > 0) fprintf(out_stream(), "%s", line);
+}
+
+// A line that does not fit the buffer is refused whole: none of its pieces
+// may run as a command of its own.
+void refuse_long_line(const char* start) {
+  fprintf(out_stream(),
+          "Sorry, a command line may have at most %d characters; the line \"%.40s...\" has "
+          "more. Line ignored: nothing of it runs.\n",
+          kMaxCommandLine, start);
 }
 
 // The registry stays on only when the very first command is check_allocation.
@@ -58,9 +68,16 @@ bool dispatch(Session& session, char** tokens, int count) {
   return true;
 }
 
+// With --strict, a line that printed a refusal ends the run.
+bool strict_stop(int line_number) {
+  if (!g_interp.strict || !refusal_seen()) return false;
+  fprintf(stderr, "dorve: --strict: line %d was refused; the run ends here.\n", line_number);
+  return true;
+}
+
 }  // namespace
 
-void run_command_loop(Session& session) {
+int run_command_loop(Session& session) {
   char** tokens = nullptr;
   int* count = nullptr;
   alloc_char_matrix(kTokenCapacity, kTokenWidth, &tokens);
@@ -68,14 +85,28 @@ void run_command_loop(Session& session) {
   FILE* source = g_interp.interactive ? stdin : g_interp.cmd_file;
   char line[kLineBufferSize];
 
+  int status = 0;
+  int line_number = 0;
   write_prompt();
-  while (read_command_line(source, !g_interp.interactive, line)) {
-    count[0] = kTokenCapacity;
-    if (tokenize(line, count, kTokenWidth, tokens) != 0) count[0] = 0;
-    echo_line(line);
-    if (count[0] > 0 && !dispatch(session, tokens, count[0])) break;
+  LineRead got;
+  while ((got = read_command_line(source, !g_interp.interactive, line)) != LineRead::kEnd) {
+    line_number++;
+    clear_refusals();
+    if (got == LineRead::kTooLong) {
+      refuse_long_line(line);
+    } else {
+      count[0] = kTokenCapacity;
+      if (tokenize(line, count, kTokenWidth, tokens) != 0) count[0] = 0;
+      echo_line(line);
+      if (count[0] > 0 && !dispatch(session, tokens, count[0])) break;
+    }
+    if (strict_stop(line_number)) {
+      status = kStrictExitStatus;
+      break;
+    }
     write_prompt();
   }
   free_char_matrix(kTokenCapacity, kTokenWidth, &tokens);
   free_int_vector(1, &count);
+  return status;
 }

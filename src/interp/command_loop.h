@@ -4,7 +4,12 @@
 
 #include "interp/command_table.h"
 
-// Runs commands until a quit command or the end of the input.
-void run_command_loop(Session& session);
+// Exit status of a run that --strict ended at a refused command.
+constexpr int kStrictExitStatus = 3;
+
+// Runs commands until a quit command or the end of the input (returns 0),
+// or with --strict until a line is refused (returns kStrictExitStatus, after
+// saying so on standard error).
+int run_command_loop(Session& session);
 
 #endif  // DORVE_INTERP_COMMAND_LOOP_H_

@@ -31,6 +31,7 @@ const char* const kHelpLines[] = {
     "ParallelEvaluations\t\t= {number} #default is 1\n",
     "MinimizationTarget             \t= {number} #equals min(y_1 ... y_n) by default\n",
     "ObjectiveFunction \t\t= {name of executable}\n",
+    "ObjectiveTimeout\t\t= {seconds} #no limit by default\n",
     "RandomError\t\t\t= {TRUE/FALSE}\n",
     "RandomSeed \t\t\t= {number} #default is 10\n",
     "SystemCommandObjectiveFunction  = {system command for function}\n",

@@ -1,5 +1,6 @@
 #include "interp/settings.h"
 
+#include <cerrno>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -40,30 +41,16 @@ constexpr long kMaxTries = 10000;
 constexpr long kMaxGridSize = 1000;
 constexpr long kMaxGlobalExpectedImprovement = 10;
 
-// The leading decimal integer of a value as atoi reads it: blanks, an
-// optional sign, then the digits up to the first other character ("4.9"
-// gives 4, "5x" gives 5). Returns false when there are no digits. Text beyond
-// the range of long is held at its limits, so every caller's range test
-// refuses it before anything is narrowed to int.
-bool leading_integer(const char* value, long* result) {
-  char* end = nullptr;
-  *result = strtol(value, &end, 10);
-  return end != value;
-}
-
-// An integer option read the atoi way: text without digits counts as 0.
+// An integer option's value: a decimal integer literal (an optional sign and
+// digits, nothing else) within lo .. hi. Anything else, "4.9", "1e3" or
+// "12x" included, is refused rather than cut to its leading digits. Text
+// beyond the range of long is held at its limits by strtol and so refused
+// by the range test before anything is narrowed to int.
 bool int_in_range(const char* value, long lo, long hi, int* result) {
-  long v = 0;
-  if (!leading_integer(value, &v)) v = 0;
-  if (v < lo || v > hi) return false;
-  *result = static_cast<int>(v);
-  return true;
-}
-
-// An integer option read the scan way: text without digits is refused.
-bool scanned_int_in_range(const char* value, long lo, long hi, int* result) {
-  long v = 0;
-  if (!leading_integer(value, &v) || v < lo || v > hi) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = strtol(value, &end, 10);
+  if (end == value || *end != '\0' || errno == ERANGE || v < lo || v > hi) return false;
   *result = static_cast<int>(v);
   return true;
 }
@@ -77,7 +64,7 @@ bool is_one_of(const char* value, const char* const* words) {
   return false;
 }
 
-// Options whose value is a positive integer up to max, read the atoi way.
+// Options whose value is a positive integer up to max.
 void set_positive_int(int* field, const char* value, long max, const char* rejection) {
   int v;
   if (int_in_range(value, 1, max, &v))
@@ -163,6 +150,12 @@ void set_parallel_evaluations(const char* value) {
                    "Sorry, command ignored. 0<ParallelEvaluations<=10000, integer.\n");
 }
 
+// A call that runs longer is stopped and fails its evaluation.
+void set_objective_timeout(const char* value) {
+  set_positive_int(&g_settings.ObjectiveTimeout, value, INT_MAX,
+                   "Sorry, command ignored. ObjectiveTimeout>0, integer (seconds).\n");
+}
+
 void set_mle_percentage(const char* value) {
   float v = single_precision_atof(value);
   if (v > 0.0f && v <= 1.0f)
@@ -186,7 +179,7 @@ void set_minimization_target(const char* value) {
 
 void set_global_expected_improvement(const char* value) {
   int v;
-  if (scanned_int_in_range(value, 0, kMaxGlobalExpectedImprovement, &v))
+  if (int_in_range(value, 0, kMaxGlobalExpectedImprovement, &v))
     g_settings.GlobalExpectedImprovement = v;
   else
     say("Sorry, command ignored. GlobalExpextedImprovement>=0, integer.\n");
@@ -194,7 +187,7 @@ void set_global_expected_improvement(const char* value) {
 
 void set_criterion_optim_tries(const char* value) {
   int v;
-  if (scanned_int_in_range(value, 0, INT_MAX, &v))
+  if (int_in_range(value, 0, INT_MAX, &v))
     g_settings.CriterionOptimTries = v;
   else
     say("Sorry, command ignored. CriterionOptimTries>=0, integer.\n");
@@ -303,6 +296,7 @@ const OptionRow kOptions[] = {
     {"MleMaxObs", set_mle_max_obs},
     {"MaxEvaluations", set_max_evaluations},
     {"ParallelEvaluations", set_parallel_evaluations},
+    {"ObjectiveTimeout", set_objective_timeout},
     {"MlePercentage", set_mle_percentage},
     {"MleMethod", set_mle_method},
     {"MinimizationTarget", set_minimization_target},

@@ -13,6 +13,7 @@
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
+#include "data/point_columns.h"
 #include "data/output_matrices.h"
 #include "data/svg_writer.h"
 #include "kriging/cv_plot.h"
@@ -107,17 +108,21 @@ void plot_result(int N, int k, double* const* result, const KrigModel* models,
 
 }  // namespace
 
-int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*** Xv,
-                  double** yv) {
+int read_xy_files(const char* x_file, const char* y_file, const StringSlot* xnames, int* N, int d,
+                  double*** Xv, double** yv) {
   ReadBack x;
   if (read_matrix(0, 0, &x.cells, &x.rows, &x.cols, x_file, &x.names) != 0) return 1;
   if (x.cols != d) {
     say("ERROR: Incorrect number of columns\n");
     return 1;
   }
+  bool headerless = false;
+  if (!arrange_point_columns(x_file, d, xnames, &x.cells, &x.rows, x.names, &headerless))
+    return 1;
   if (!matrix_is_usable(x_file, x.rows, x.cols, x.cells, x.names)) return 1;
   ReadBack y;
   if (read_matrix(0, 0, &y.cells, &y.rows, &y.cols, y_file, &y.names) != 0) return 1;
+  if (headerless && y.cols == 1) arrange_value_column(y_file, &y.cells, &y.rows, y.names);
   if (y.rows != x.rows) {
     say("ERROR: Incorrect number of rows\n");
     return 1;
@@ -148,7 +153,7 @@ int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_fi
     alloc_real_vector(n, yv);
     copy_real_vector(n, kr->y, *yv);
   } else {
-    if (read_xy_files(x_file, y_file, N, d, Xv, yv) != 0) return 1;
+    if (read_xy_files(x_file, y_file, kr->xlabels, N, d, Xv, yv) != 0) return 1;
     if (strcmp(out_name, x_file) == 0 || strcmp(out_name, y_file) == 0) {
       say("ERROR: Attempting to overwrite input file\n");
       release_validation_set(*N, d, Xv, yv);
@@ -171,6 +176,10 @@ int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_fi
 
 void cross_validate_model(KrigModel* kr, double* const* Xv, const double* yv, int N, int d,
                           double** result, int) {
+  if (!last_fit_usable(kr)) {
+    fill_missing(N, result);
+    return;
+  }
   const bool parameters =
       check_initialized(kr->init, "alpha", "theta", "beta", "var", nullptr, true);
   const bool responses = responses_are_ready(kr);

@@ -4,6 +4,8 @@
 #ifndef DORVE_KRIGING_CROSS_VALIDATION_H_
 #define DORVE_KRIGING_CROSS_VALIDATION_H_
 
+#include "base/string_slot.h"
+
 struct KrigModel;
 struct KrigArray;
 
@@ -25,9 +27,10 @@ int get_validation_set(const KrigModel* kr, const char* x_file, const char* y_fi
                        const char* out, char* out_name, int* N, double*** Xv, double** yv);
 
 // Reads an x file of d columns and a one-column y file with as many rows,
-// all entries usable (no NA, inf or nan).
-int read_xy_files(const char* x_file, const char* y_file, int* N, int d, double*** Xv,
-                  double** yv);
+// all entries usable (no NA, inf or nan). The x file's columns are put in
+// the order of X's names xnames (see arrange_point_columns).
+int read_xy_files(const char* x_file, const char* y_file, const StringSlot* xnames, int* N, int d,
+                  double*** Xv, double** yv);
 
 // Fills result (N x 3): leave-one-out prediction, standard error and
 // expected improvement over the model's smallest response. A model that is

@@ -31,6 +31,7 @@ bool parameters_ready(const KrigModel* kr) {
 }
 
 bool ready_for_effects(const KrigModel* kr) {
+  if (!last_fit_usable(kr)) return false;
   const bool parameters = parameters_ready(kr);
   const bool responses = responses_are_ready(kr);
   return parameters && responses;
@@ -100,15 +101,16 @@ void predict_rows(KrigModel* kr, EffectTables* t, int text_effect_col) {
   copy_matrix_real_to_string(t->rows, 2, t->pred, 0, t->text, text_effect_col);
 }
 
-void output_tables(const KrigModel* kr, EffectTables* t, const char* name, char mode,
+// False when the file could not be written whole (the writer has said so).
+bool output_tables(const KrigModel* kr, EffectTables* t, const char* name, char mode,
                    const char* announcement, const char* header, const char* title) {
   if (is_screen(name)) {
     print_string_vector(kr->d[0], kr->xlabels, "Labels:");
     print_real_matrix(t->rows, t->d + 2, t->real, "", false);
-    return;
+    return true;
   }
   fprintf(out_stream(), announcement, name);
-  write_string_matrix(t->rows, t->text_cols, t->text, name, nullptr, header, title, mode);
+  return write_string_matrix(t->rows, t->text_cols, t->text, name, nullptr, header, title, mode);
 }
 
 void put_label(StringSlot slot, const char* label) { snprintf(slot, kSlotLen, "%.29s", label); }
@@ -119,7 +121,10 @@ void put_pair_label(StringSlot slot, const char* a, const char* b) {
   put_label(slot, both);
 }
 
-typedef bool (*EffectsOfModel)(KrigModel* kr, const char* name, char mode);
+// What the effects of one model came to.
+enum class EffectsOutcome { kNotReady, kShown, kNotWritten };
+
+typedef EffectsOutcome (*EffectsOfModel)(KrigModel* kr, const char* name, char mode);
 
 // Every y variable into one file: the first table written replaces the
 // file, so a model that is not ready never leaves an old file to append to.
@@ -127,8 +132,12 @@ void effects_of_all_models(KrigModel* models, const KrigArray* ka, const char* n
                            EffectsOfModel effects) {
   const int count = y_count_unchecked(ka) > 0 ? y_count_unchecked(ka) : 1;
   bool written = false;
-  for (int i = 0; i < count; i++)
-    if (effects(&models[i], name, written ? 'a' : 'w')) written = true;
+  for (int i = 0; i < count; i++) {
+    const EffectsOutcome outcome = effects(&models[i], name, written ? 'a' : 'w');
+    // A file that cannot be written is not tried again for the next model.
+    if (outcome == EffectsOutcome::kNotWritten) return;
+    if (outcome == EffectsOutcome::kShown) written = true;
+  }
 }
 
 }  // namespace
@@ -220,24 +229,32 @@ void effects_picture(KrigModel* models, const KrigArray* ka, const char* name,
     if (t.real != nullptr) free_tables(&t);
 }
 
+EffectsOutcome main_effects_outcome(KrigModel* kr, const char* name, char mode) {
+  EffectTables t;
+  if (!compute_main_effects(kr, &t)) return EffectsOutcome::kNotReady;
+  const bool written = output_tables(kr, &t, name, mode, "Writing Main Effects to '%s' file...\n",
+                                     kMainHeader, "MainEffects");
+  free_tables(&t);
+  return written ? EffectsOutcome::kShown : EffectsOutcome::kNotWritten;
+}
+
+EffectsOutcome joint_effects_outcome(KrigModel* kr, const char* name, char mode) {
+  EffectTables t;
+  if (!compute_joint_effects(kr, &t)) return EffectsOutcome::kNotReady;
+  const bool written = output_tables(kr, &t, name, mode, "Writing Joint Effects to '%s' file...\n",
+                                     kJointHeader, "JointEffects");
+  free_tables(&t);
+  return written ? EffectsOutcome::kShown : EffectsOutcome::kNotWritten;
+}
+
 }  // namespace
 
 bool main_effects(KrigModel* kr, const char* name, char mode) {
-  EffectTables t;
-  if (!compute_main_effects(kr, &t)) return false;
-  output_tables(kr, &t, name, mode, "Writing Main Effects to '%s' file...\n", kMainHeader,
-                "MainEffects");
-  free_tables(&t);
-  return true;
+  return main_effects_outcome(kr, name, mode) != EffectsOutcome::kNotReady;
 }
 
 bool joint_effects(KrigModel* kr, const char* name, char mode) {
-  EffectTables t;
-  if (!compute_joint_effects(kr, &t)) return false;
-  output_tables(kr, &t, name, mode, "Writing Joint Effects to '%s' file...\n", kJointHeader,
-                "JointEffects");
-  free_tables(&t);
-  return true;
+  return joint_effects_outcome(kr, name, mode) != EffectsOutcome::kNotReady;
 }
 
 void write_main_effects(KrigModel* models, KrigArray* ka, const char* name) {
@@ -246,7 +263,7 @@ void write_main_effects(KrigModel* models, KrigArray* ka, const char* name) {
     effects_picture(models, ka, name, compute_main_effects, write_main_effects_svg,
                     "Writing Main Effects to '%s' file...\n");
   else
-    effects_of_all_models(models, ka, name, main_effects);
+    effects_of_all_models(models, ka, name, main_effects_outcome);
 }
 
 void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name) {
@@ -260,5 +277,5 @@ void write_joint_effects(KrigModel* models, KrigArray* ka, const char* name) {
     effects_picture(models, ka, name, compute_joint_effects, write_joint_effects_svg,
                     "Writing Joint Effects to '%s' file...\n");
   else
-    effects_of_all_models(models, ka, name, joint_effects);
+    effects_of_all_models(models, ka, name, joint_effects_outcome);
 }

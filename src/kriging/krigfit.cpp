@@ -209,6 +209,17 @@ void draw_random_vertices(int first, int m, double** P) {
 
 }  // namespace
 
+bool is_genuine_loglik(double value) { return std::isfinite(value) && value > kPenalisedLoglik; }
+
+bool likelihood_can_hold(int n, const double* y) {
+  double sum = 0.0;
+  for (int i = 0; i < n; i++) sum += y[i];
+  const double mean = sum / n;
+  double squares = 0.0;
+  for (int i = 0; i < n; i++) squares += (y[i] - mean) * (y[i] - mean);
+  return std::isfinite(mean) && std::isfinite(squares);
+}
+
 void open_fit(FitState& s, KrigModel* kr) {
   s = FitState();
   s.kr = kr;
@@ -333,6 +344,9 @@ double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int*
     L = penalised_loglik(n, *sigma2);
     (*t4)++;
   } else if (negatives % 2 == 0) {  // det > 0
+    // A variance that is not a number comes from sums that overflowed: no
+    // floor makes it a likelihood.
+    if (std::isnan(*sigma2)) return -kLoglikeWorst;
     if (!(*sigma2 > 0.0)) {
       print_warning("Stochastic Variance estimated to be 0 or smaller");
       *sigma2 = kVarianceFloor;

@@ -31,6 +31,18 @@ constexpr double kLogDetPenalty = 1e14;
 constexpr double kLoglikeWorst = 1e300;
 // Determinants at or below this are fatal.
 constexpr double kNegativeDetLimit = -1e-4;
+// A log-likelihood at or below this comes from the penalty (a singular or
+// slightly indefinite R) or from a point that could not be valued: the
+// likelihood of any design that can be represented lies far above it.
+constexpr double kPenalisedLoglik = -0.25 * kLogDetPenalty;
+
+// True when the log-likelihood value is one a fit may report: finite and above
+// kPenalisedLoglik.
+bool is_genuine_loglik(double value);
+
+// True when the sums of the likelihood can hold the n responses y: their
+// mean and the sum of their squared deviations from it are finite.
+bool likelihood_can_hold(int n, const double* y);
 
 // The negative profile log-likelihood of the model being fitted at t (m
 // values). Leaves alpha, theta, stochratio, R, beta and sigma2 of the model
@@ -48,7 +60,8 @@ double loglike(double* t, int m);
 // its sign the parity of the negative ones, so large smooth designs whose
 // eigenvalue product underflows still get their true determinant. A value
 // that cannot be formed (a penalised determinant with a variance that is not
-// positive) is -1e300, below every regular value.
+// positive, or a variance that is not a number because its sums overflowed)
+// is -1e300, below every regular value.
 double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5);
 
 // t -> alpha and theta (d values each), and the stochastic share when

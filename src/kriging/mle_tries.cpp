@@ -36,6 +36,7 @@ struct TryResult {
   double value;
   int evaluations;
   bool hit_limit;  // the evaluation limit ended the search
+  bool by_simplex;  // the downhill simplex made the search
 };
 
 // One try of the downhill simplex from the m + 1 start vertices P on its own
@@ -46,21 +47,28 @@ TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
   for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
   const int k =
       minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
-  return TryResult{Y[0], k, k > kMleMaxEvaluations};
+  return TryResult{Y[0], k, k > kMleMaxEvaluations, true};
 }
 
 // One try of the quasi-Newton gradient search from vertex 0 of P (the
 // others are evaluated only when it cannot start there), with the Cholesky
 // workspace of this try; the eigen path of s values the points where R is
-// not positive definite.
+// not positive definite. Where R has no Cholesky factor at any vertex (a
+// design with repeated points, say), the try is the simplex's from the same
+// vertices, which searches on the pseudo-inverse the eigen path gives.
 TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
-  const CurrentFitScope scope(s);
-  const KrigModel* kr = s.kr;
-  LikelihoodGradient work;
-  likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
-  bool hit_limit = false;
-  const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
-  return TryResult{Y[0], k, hit_limit};
+  {
+    const CurrentFitScope scope(s);
+    const KrigModel* kr = s.kr;
+    LikelihoodGradient work;
+    likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
+    bool hit_limit = false;
+    const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
+    if (k > 0) return TryResult{Y[0], k, hit_limit, false};
+  }
+  print_info("The gradient search cannot start: the correlation matrix is singular at every "
+             "start. This try is the simplex's.");
+  return run_simplex_try(s, m, P, Y);
 }
 
 // The model a try works on: the fitted model's design, responses and F
@@ -108,7 +116,11 @@ void close_try_work(TryWork* w) {
 
 void report_try(int try_num, double best, int evals, const KrigModel* kr) {
   FILE* out = out_stream();
-  fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
+  // A penalised or overflowing value is no likelihood to show.
+  if (is_genuine_loglik(best))
+    fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
+  else
+    fprintf(out, "MLE-Try %2d, MaxLogLike: none, Evals:%4d", try_num, evals);
   if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", kr->stochratio[0]);
   fprintf(out, "\n");
   print_real_vector(kr->d[0], kr->alpha, "alpha:");
@@ -151,6 +163,15 @@ struct PlannedTry {
 // the first try, every start vertex drawn in order), its tries run on any
 // thread, then completed on the calling thread (best try, reports, the final
 // model).
+// What a fit may change in the model before it knows whether it succeeds:
+// kept to be put back when no try reaches a genuine likelihood.
+struct EarlierParameters {
+  std::vector<double> alpha, theta;
+  double stochratio = 1.0;
+  double loglik = 0.0;
+  int init_alpha = 0, init_theta = 0;
+};
+
 struct PlannedFit {
   KrigModel* kr = nullptr;
   int report = 0;
@@ -158,12 +179,50 @@ struct PlannedFit {
   int m = 0;
   std::string lead;  // printed before the first try's output
   std::vector<PlannedTry> tries;
+  EarlierParameters earlier;
 };
+
+void keep_earlier_parameters(const KrigModel* kr, EarlierParameters* e) {
+  const int d = kr->d[0];
+  e->alpha.assign(kr->alpha, kr->alpha + d);
+  e->theta.assign(kr->theta, kr->theta + d);
+  e->stochratio = kr->stochratio[0];
+  e->loglik = kr->loglik[0];
+  e->init_alpha = kr->init.alpha;
+  e->init_theta = kr->init.theta;
+}
+
+void restore_earlier_parameters(const EarlierParameters& e, KrigModel* kr) {
+  copy_real_vector(kr->d[0], e.alpha.data(), kr->alpha);
+  copy_real_vector(kr->d[0], e.theta.data(), kr->theta);
+  kr->stochratio[0] = e.stochratio;
+  kr->loglik[0] = e.loglik;
+  kr->init.alpha = e.init_alpha;
+  kr->init.theta = e.init_theta;
+}
+
+// True when some try of the fit ended on a genuine likelihood: not every
+// point it met had a singular correlation matrix or overflowing sums.
+bool some_try_is_genuine(const PlannedFit* fit) {
+  for (const PlannedTry& t : fit->tries)
+    if (is_genuine_loglik(-t.Y[0])) return true;
+  return false;
+}
+
+void report_no_genuine_try(const KrigModel* kr) {
+  fprintf(out_stream(),
+          "Sorry, no try of the fit of %s reached a finite likelihood: at every point tried the "
+          "correlation matrix is singular or the sums overflow. %s is not fitted (earlier "
+          "parameters, if any, are kept); remove repeated design points or set RandomError = "
+          "TRUE, rescale it, or raise Tries.\n",
+          kr->yname, kr->yname);
+}
 
 void plan_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
   if (fit_in_progress())
     fatal_error("krigfit: Code Bug : a fit is already in progress");
+  keep_earlier_parameters(kr, &fit->earlier);
   krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
   kr->loglik[0] = kMleInitialBest;
@@ -201,7 +260,7 @@ void run_planned_try(PlannedFit* fit, int attempt) {
   else if (result.hit_limit)
     print_warning("MLE try was interrupted when max iteration was reached");
   // The simplex count includes the d + 1 evaluations of its start vertices.
-  const int evals = use_gradient ? k : fit->d + 1 + k;
+  const int evals = result.by_simplex ? fit->d + 1 + k : k;
   set_corpar(&work.model, t.P[0], fit->d);
   if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
   t.t4 = work.state.t4;
@@ -243,8 +302,16 @@ void complete_fit(PlannedFit* fit) {
     copy_real_vector(d, best_theta, kr->theta);
     kr->stochratio[0] = best_stochratio;
   }
-  finish_fit(s);
-  report_fit(kr);
+  if (some_try_is_genuine(fit)) {
+    finish_fit(s);
+    kr->fit_failure = kFitNotFailed;
+    report_fit(kr);
+  } else {
+    // A penalised value is no likelihood: the model keeps what it held.
+    restore_earlier_parameters(fit->earlier, kr);
+    kr->fit_failure = kFitNoFiniteTry;
+    report_no_genuine_try(kr);
+  }
 
   for (PlannedTry& t : fit->tries) {
     free_real_matrix(m + 1, m, &t.P);
@@ -271,6 +338,15 @@ FitBatch* open_fit_batch() {
 }
 
 void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report) {
+  if (!likelihood_can_hold(kr->n[0], kr->y)) {
+    fprintf(out_stream(),
+            "Sorry, the values of %s are too large for the likelihood: the squares of their "
+            "spread overflow. Rescale %s (divide it by a power of ten) and read y again. %s is "
+            "not fitted.\n",
+            kr->yname, kr->yname, kr->yname);
+    kr->fit_failure = kFitValuesOverflow;
+    return;
+  }
   PlannedFit* fit = new PlannedFit;
   fit->kr = kr;
   fit->report = report;

@@ -4,6 +4,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/finite_checks.h"
@@ -11,6 +12,7 @@
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
+#include "data/point_columns.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "numeric/storage.h"
@@ -35,6 +37,7 @@ bool parameters_ready(const KrigModel* kr) {
 // Responses holding NA, inf or nan are never fitted; parameters set before
 // such a y was read (or read from files) do not make the model usable.
 bool model_ready(const KrigModel* kr) {
+  if (!last_fit_usable(kr)) return false;
   const bool parameters = parameters_ready(kr);
   const bool responses = responses_are_ready(kr);
   return parameters && responses;
@@ -85,7 +88,7 @@ void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const c
   FILE* out = out_stream();
   const int ycount = ky_count(ka);
   if (ycount == 0) {
-    printf("Sorry, no response variables.\n");
+    say_on_standard_output("Sorry, no response variables.\n");
     return;
   }
   if (!designs_are_usable(models, ka)) return;
@@ -95,9 +98,12 @@ void predict_matrix(KrigModel* models, KrigArray* ka, const char* input, const c
   StringSlot* point_names = nullptr;
   int P = 0, cols = 0;
   const int rc = read_matrix(0, 0, &points, &P, &cols, input, &point_names);
-  if (rc == 0 && cols != models[0].d[0])
+  const int d = models[0].d[0];
+  if (rc == 0 && cols != d)
     fprintf(out, "ERROR: Number of columns in matrix does not match the number of variables\n");
-  if (rc != 0 || cols != models[0].d[0] ||
+  bool headerless = false;
+  if (rc != 0 || cols != d ||
+      !arrange_point_columns(input, d, models[0].xlabels, &points, &P, point_names, &headerless) ||
       !matrix_is_usable(input, P, cols, points, point_names)) {
     if (P > 0 && cols > 0) free_real_matrix(P, cols, &points);
     if (cols > 0) free_string_vector(cols, &point_names);

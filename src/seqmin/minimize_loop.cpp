@@ -44,26 +44,14 @@ constexpr int kDoMleRaisedFrequency = 10;
 constexpr int kTempDumpFrom = 100;
 constexpr int kConvergedRunsNeeded = 3;
 // A coordinate whose range is at least this wide is written with "%f": its
-// six decimals leave at most 5e-7 of the width unsaid. Narrower ranges get
-// the exact text, which reads back as the very value the design stores.
+// six decimals leave at most 5e-7 of the width unsaid, and the design stores
+// the value that text reads back as. Narrower ranges get the exact text.
 constexpr double kFixedExchangeWidth = 1.0;
 constexpr int kCoordinateTextSize = 64;
 // Room for the longest message about an unreadable exchange file.
 constexpr int kExchangeMessageSize = 400;
 
 const char* const kDashes56 = "--------------------------------------------------------\n";
-
-// Ends the run when something other than a regular file stands at the name
-// of an exchange file about to be written.
-void refuse_unsafe_exchange_file(const char* file) {
-  const FileKind kind = file_kind(file);
-  if (kind == FileKind::kMissing || kind == FileKind::kRegular) return;
-  char message[160];
-  snprintf(message, sizeof message,
-           "sample_new_y: %s is %s, not a regular file; DORVE does not write through it. ", file,
-           file_kind_words(kind));
-  fatal_error(message);
-}
 
 enum class TokenRead { kRead, kNone, kTooLong };
 
@@ -157,17 +145,21 @@ void release_quantile_grid() {
   g_quantile = QuantileGrid();
 }
 
-// Refits the response and every constraint.
-void fit_models(KrigModel* models, KrigArray* ka) {
+// Refits the response and every constraint; false when one of them could not
+// be fitted (it said why).
+bool fit_models(KrigModel* models, KrigArray* ka) {
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
   fprintf(out, "Fitting Response %s...\n", resp->yname);
   mle_fit(resp, 0);
+  bool fitted = resp->fit_failure == kFitNotFailed;
   for (int c = 0; c < ka->ncons; c++) {
     KrigModel* con = &models[ka->cons_index[c]];
     fprintf(out, "Fitting Constraint %s...\n", con->yname);
     mle_fit(con, 0);
+    if (con->fit_failure != kFitNotFailed) fitted = false;
   }
+  return fitted;
 }
 
 // Rebuilds R, F and the decomposition of one model with its present parameters.
@@ -194,6 +186,7 @@ bool check_constraint_models(KrigModel* models, KrigArray* ka, bool fitted) {
     if (!check_initialized(init, "X", "y", "range", nullptr, nullptr, true)) ok = false;
     if (fitted && !check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true))
       ok = false;
+    if (fitted && !last_fit_usable(con)) ok = false;
     if (!responses_are_ready(con)) ok = false;
   }
   if (!ok) fprintf(out_stream(), "The previous message(s) refer to the constraints\n");
@@ -211,7 +204,8 @@ bool minimize_entry_checks(KrigModel* models, KrigArray* ka, bool fitted) {
     ready = check_initialized(init, "X", "y", "range", "FuncName", nullptr, true);
   else
     ready = check_initialized(init, "X", "y", "range", nullptr, nullptr, true) &&
-            check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true);
+            check_initialized(init, "alpha", "beta", "theta", "var", nullptr, true) &&
+            last_fit_usable(resp);
   // Missing or non-finite responses can neither be fitted nor give ymin.
   const bool responses = responses_are_ready(resp);
   return ready && responses;
@@ -285,32 +279,53 @@ int count_convergence(int conv, int n, double target, double best) {
 
 // ---- The exchange with the objective ----
 
-void format_exchange_coordinate(double value, const double* range, char* text, int capacity) {
-  if (range == nullptr || range[1] - range[0] >= kFixedExchangeWidth)
+double format_exchange_coordinate(double value, const double* range, char* text, int capacity) {
+  if (range == nullptr || range[1] - range[0] >= kFixedExchangeWidth) {
     snprintf(text, capacity, "%f", value);
-  else
-    format_exact_number(value, text, capacity);
+    const double written = strtod(text, nullptr);
+    // Rounding must not carry a point inside the range out of it.
+    const bool inside = range == nullptr || !(value >= range[0] && value <= range[1]) ||
+                        (written >= range[0] && written <= range[1]);
+    if (inside) return written;
+  }
+  format_exact_number(value, text, capacity);
+  return value;
+}
+
+bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
+                                 double* written, char* message, int capacity) {
+  // The file is written whole under a fresh name and renamed into place, so
+  // a link or special file planted at its name is never written through.
+  const FileKind kind = file_kind(file);
+  if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
+    snprintf(message, capacity,
+             "sample_new_y: %s is %s, not a regular file; DORVE does not write through it. ",
+             file, file_kind_words(kind));
+    return false;
+  }
+  std::string contents;
+  char item[kCoordinateTextSize + 4];
+  snprintf(item, sizeof item, "%d ", d);
+  contents += item;
+  char text[kCoordinateTextSize];
+  for (int j = 0; j < d; j++) {
+    const double value = format_exchange_coordinate(x[j], range ? range[j] : nullptr, text,
+                                                    sizeof text);
+    if (written != nullptr) written[j] = value;
+    snprintf(item, sizeof item, " %s ", text);
+    contents += item;
+  }
+  if (!replace_file_text(file, contents.data(), contents.size())) {
+    snprintf(message, capacity, "sample_new_y: Can't open/create %s for writing. ", file);
+    return false;
+  }
+  return true;
 }
 
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
-  // The file is written whole under a fresh name and renamed into place, so
-  // a link or special file planted at its name is never written through.
-  refuse_unsafe_exchange_file(file);
-  std::string text;
-  char item[kCoordinateTextSize + 4];
-  snprintf(item, sizeof item, "%d ", d);
-  text += item;
-  char coordinate[kCoordinateTextSize];
-  for (int j = 0; j < d; j++) {
-    format_exchange_coordinate(x[j], range ? range[j] : nullptr, coordinate, sizeof coordinate);
-    snprintf(item, sizeof item, " %s ", coordinate);
-    text += item;
-  }
-  if (!replace_file_text(file, text.data(), text.size())) {
-    char message[96];
-    snprintf(message, sizeof message, "sample_new_y: Can't open/create %s for writing. ", file);
+  char message[kExchangeMessageSize];
+  if (!write_exchange_file_checked(file, d, x, range, nullptr, message, sizeof message))
     fatal_error(message);
-  }
 }
 
 void write_exchange_file(int d, const double* x, double* const* range) {
@@ -373,23 +388,38 @@ void read_exchange_file(int d, int k, double* ynew) {
     fatal_error(message);
 }
 
-void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
-                  double* const* range) {
-  write_exchange_file(d, x, range);
+// Runs the objective command on the exchange file as the commands of
+// several evaluations at once run: in a process group of its own, which an
+// interrupt, hangup or termination request of the run ends too, and which
+// ObjectiveTimeout stops once it overruns.
+CommandOutcome run_objective_command(const char* command) {
+  CommandOutcome outcome;
+  run_commands_at_once(1, &command, &outcome, g_settings.ObjectiveTimeout);
+  return outcome;
+}
+
+bool evaluate_objective(const char* objective, int d, double* x, int k, double* ynew,
+                        double* const* range, char* message, int capacity) {
+  if (!write_exchange_file_checked(kExchangeFile, d, x, range, x, message, capacity)) return false;
   char command[kObjectiveTextSize + 16];
   if (!objective_command_line(objective, g_settings.objective_is_command, command,
-                              static_cast<int>(sizeof command)))
-    fatal_error("sample_new_y: objective command too long");
-  // The command runs as the commands of several evaluations at once do: in a
-  // process group of its own, which an interrupt, hangup or termination
-  // request of the run ends too. Its own exit status is not interpreted:
-  // only the responses it leaves in the exchange file count, and their
-  // absence is reported there.
-  const char* commands[1] = {command};
-  bool started = false;
-  run_commands_at_once(1, commands, &started);
-  if (!started) fatal_error("sample_new_y: Can't run the objective command. ");
-  read_exchange_file(d, k, ynew);
+                              static_cast<int>(sizeof command))) {
+    snprintf(message, capacity, "%s", "sample_new_y: objective command too long");
+    return false;
+  }
+  // A command that failed gives no answer, whatever the file holds.
+  const CommandOutcome outcome = run_objective_command(command);
+  if (command_failed(outcome, kExchangeFile, g_settings.ObjectiveTimeout, message, capacity))
+    return false;
+  return read_exchange_file_named(kExchangeFile, d, k, ynew, message, capacity);
+}
+
+void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
+                  double* const* range) {
+  char message[kExchangeMessageSize];
+  std::vector<double> point(x, x + d);
+  if (!evaluate_objective(objective, d, point.data(), k, ynew, range, message, sizeof message))
+    fatal_error(message);
 }
 
 // ---- Report and growth ----
@@ -476,7 +506,7 @@ struct SlotStage {
   double** points = nullptr;   // q x d: the stage's proposed points
   double* criteria = nullptr;  // q: their criterion values
   double** answers = nullptr;  // q x k: the responses read back
-  bool* started = nullptr;     // q
+  CommandOutcome* ends = nullptr;  // q: how each slot's command ended
   int* outcomes = nullptr;     // q SlotOutcome
   char failure[kExchangeMessageSize] = "";  // why the first failed slot failed
 };
@@ -513,7 +543,7 @@ bool prepare_slot_commands(SlotStage* stage) {
 void release_slot_stage(SlotStage* stage) {
   delete[] stage->files;
   delete[] stage->commands;
-  delete[] stage->started;
+  delete[] stage->ends;
   delete[] stage->outcomes;
   if (stage->points) free_real_matrix(stage->q, stage->d, &stage->points);
   if (stage->criteria) free_real_vector(stage->q, &stage->criteria);
@@ -528,7 +558,7 @@ bool open_slot_stage(int q, int d, int k, SlotStage* stage) {
   stage->k = k;
   stage->files = new char[q * kSlotFileNameSize];
   stage->commands = new char[q * kSlotCommandSize];
-  stage->started = new bool[q];
+  stage->ends = new CommandOutcome[q];
   stage->outcomes = new int[q];
   alloc_real_matrix(q, d, &stage->points);
   alloc_real_vector(q, &stage->criteria);
@@ -565,22 +595,28 @@ int propose_rest_of_stage(KrigModel* resp, SlotStage* stage, int size) {
 }
 
 // Runs the objective on the stage's points and sorts the slots by outcome.
+// A slot whose command failed (see command_failed) has no answer.
 void evaluate_slots(SlotStage* stage, int size, double* const* range) {
   std::vector<const char*> commands(size);
-  for (int i = 0; i < size; i++) {
-    write_exchange_file_named(slot_file(stage, i), stage->d, stage->points[i], range);
-    commands[i] = slot_command(stage, i);
-  }
-  run_commands_at_once(size, commands.data(), stage->started);
-  stage->failure[0] = '\0';
   char message[kExchangeMessageSize];
   for (int i = 0; i < size; i++) {
-    bool answered = false;
-    if (!stage->started[i])
-      snprintf(message, sizeof message, "%s", "sample_new_y: Can't run the objective command. ");
-    else
-      answered = read_exchange_file_named(slot_file(stage, i), stage->d, stage->k,
-                                          stage->answers[i], message, sizeof message);
+    // The slot files share one folder: one that cannot be written fails the stage.
+    if (!write_exchange_file_checked(slot_file(stage, i), stage->d, stage->points[i], range,
+                                     stage->points[i], message, sizeof message)) {
+      for (int j = 0; j < size; j++) stage->outcomes[j] = kSlotFailed;
+      snprintf(stage->failure, sizeof stage->failure, "%s", message);
+      return;
+    }
+    commands[i] = slot_command(stage, i);
+  }
+  const int timeout = g_settings.ObjectiveTimeout;
+  run_commands_at_once(size, commands.data(), stage->ends, timeout);
+  stage->failure[0] = '\0';
+  for (int i = 0; i < size; i++) {
+    const bool answered =
+        !command_failed(stage->ends[i], slot_file(stage, i), timeout, message, sizeof message) &&
+        read_exchange_file_named(slot_file(stage, i), stage->d, stage->k, stage->answers[i],
+                                 message, sizeof message);
     if (!answered) {
       stage->outcomes[i] = kSlotFailed;
       if (stage->failure[0] == '\0') snprintf(stage->failure, sizeof stage->failure, "%s", message);
@@ -646,6 +682,18 @@ int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
   return status;
 }
 
+// A failed evaluation (no answer, a failed or overrunning command, an
+// exchange file that cannot be written) ends the run from a command file,
+// as it always has: the journal holds every point answered before. At the
+// console Minimize stops instead and the session keeps its models, with
+// every point answered added.
+int stop_on_failed_evaluation(const char* message) {
+  if (!g_interp.interactive) fatal_error(message);
+  fprintf(out_stream(),
+          "ERROR: %s\nMinimize stops; the point of a failed evaluation is not added.\n", message);
+  return kMinimizeEvaluationFailed;
+}
+
 }  // namespace
 
 // ---- The loop ----
@@ -688,7 +736,11 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   double best = 0.0;
   do {
     if (do_mle(it, n, last_fit_n)) {
-      fit_models(models, ka);
+      if (!fit_models(models, ka)) {
+        fprintf(out, "Minimize stops: a model could not be fitted.\n");
+        status = kMinimizeFitFailed;
+        break;
+      }
       last_fit_n = n;
       if (n >= kTempDumpFrom) {
         char note[96];
@@ -728,8 +780,14 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       n += added;
       if (status != kCriterionFound) break;
     } else {
-      sample_new_y(g_settings.ObjectiveFunction, d, x, k, ynew, resp->range);
+      char failure[kExchangeMessageSize];
+      const bool answered = evaluate_objective(g_settings.ObjectiveFunction, d, x, k, ynew,
+                                               resp->range, failure, sizeof failure);
       evaluations++;
+      if (!answered) {
+        status = stop_on_failed_evaluation(failure);
+        break;
+      }
       if (refuse_unusable_answer(models, k, ynew)) {
         status = kMinimizeNaResponse;
         break;
@@ -762,7 +820,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     char failure[kExchangeMessageSize];
     snprintf(failure, sizeof failure, "%s", slots.failure);
     release_slot_stage(&slots);
-    if (status == kStageSlotFailed) fatal_error(failure);
+    if (status == kStageSlotFailed) status = stop_on_failed_evaluation(failure);
   }
   unlock_working_folder();
   return status;

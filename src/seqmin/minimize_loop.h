@@ -26,6 +26,11 @@ extern int g_ymin_index;
 constexpr int kMinimizeNaResponse = 4;
 // Outcome of minimize_sequential when it made MaxEvaluations objective calls.
 constexpr int kMinimizeBudgetSpent = 5;
+// Outcome of minimize_sequential at the console when an evaluation failed
+// (from a command file the run ends instead).
+constexpr int kMinimizeEvaluationFailed = 6;
+// Outcome of minimize_sequential when a refit left a model unfitted.
+constexpr int kMinimizeFitFailed = 7;
 
 // The sequential minimisation; random_error is the RandomError setting when
 // the command starts. Returns the status of the last criterion maximisation
@@ -65,18 +70,26 @@ bool ConvergeCrit(double target, double best);
 // holds, otherwise 0 (with an info line when a run was interrupted).
 int count_convergence(int conv, int n, double target, double best);
 
-// The text of one coordinate in the exchange file. range (Min, Max of the
-// variable; null: unknown) decides: "%f" when the range is at least 1 wide
-// (and when it is unknown), otherwise the shortest text that reads back as
-// the same double, so that small ranges keep their significant digits and
-// the objective gets exactly the point the design stores.
-void format_exchange_coordinate(double value, const double* range, char* text, int capacity);
+// The text of one coordinate in the exchange file, and the value that text
+// reads back as: the value the objective receives, which the design then
+// stores. range (Min, Max of the variable; null: unknown) decides: "%f" when
+// the range is at least 1 wide (and when it is unknown), unless rounding
+// would carry a value inside the range out of it; otherwise the shortest
+// text that reads back as the same double, so that small ranges keep their
+// significant digits.
+double format_exchange_coordinate(double value, const double* range, char* text, int capacity);
 
 // Writes the count d and the point x to the exchange file, each coordinate
 // by format_exchange_coordinate with its row of range (null: "%f" for all).
+// A file that cannot be created ends the run.
 void write_exchange_file(int d, const double* x, double* const* range = nullptr);
 // The same to the exchange file named file.
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range);
+// The same without ending the run: false, with the message the run would
+// end with in message, when the file cannot be created. written (d values,
+// may be x itself, or null) receives the point as the file holds it.
+bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
+                                 double* written, char* message, int capacity);
 
 // The command line that runs the objective: the program name followed by
 // the exchange file name, or (is_command) the whole command as given.
@@ -93,7 +106,16 @@ void read_exchange_file(int d, int k, double* ynew);
 bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char* message,
                               int capacity);
 
-// Writes the point, runs the objective command and reads its k responses.
+// Writes the point, runs the objective command and reads its k responses;
+// x becomes the point as the exchange file holds it, the point the objective
+// was evaluated at. False, with the reason in message, when the evaluation
+// failed: the
+// exchange file could not be written, the command could not be run, failed
+// (see command_failed: an exit status other than 0, a signal, ObjectiveTimeout
+// overrun) or left no readable answer.
+bool evaluate_objective(const char* objective, int d, double* x, int k, double* ynew,
+                        double* const* range, char* message, int capacity);
+// The same, ending the run with the reason when the evaluation failed.
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
                   double* const* range = nullptr);
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "base/interpreter.h"
 
@@ -19,6 +20,16 @@ namespace {
 
 constexpr const char* kShell = "/bin/sh";
 constexpr const char* kNoInput = "/dev/null";
+// How often a command with a time limit is looked at, and how long the
+// commands that overran it get to end after the termination request.
+constexpr long kPollNanoseconds = 50 * 1000 * 1000;
+constexpr int kTimeoutGraceSeconds = 5;
+
+// Exit statuses by which a shell reports that it did not find a command,
+// could not run it, or that it ended on signal s (kShellSignalBase + s).
+constexpr int kShellNotFound = 127;
+constexpr int kShellCannotRun = 126;
+constexpr int kShellSignalBase = 128;
 
 // ---- Words of a command ----
 
@@ -123,10 +134,72 @@ pid_t start_command(const char* command, pid_t group) {
   return pid;
 }
 
-void wait_for(pid_t pid) {
+// Waits for pid to end and records how it ended. A process that cannot be
+// waited for (it was reaped elsewhere) counts as ended, its status unknown.
+void wait_for(pid_t pid, CommandOutcome* outcome) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  pid_t got;
+  while ((got = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
   }
+  outcome->status_known = got == pid;
+  outcome->status = got == pid ? status : 0;
+}
+
+// Whether pid has ended (recording how), without waiting.
+bool has_ended(pid_t pid, CommandOutcome* outcome) {
+  int status = 0;
+  const pid_t got = waitpid(pid, &status, WNOHANG);
+  if (got == 0 || (got < 0 && errno == EINTR)) return false;
+  outcome->status_known = got == pid;
+  outcome->status = got == pid ? status : 0;
+  return true;
+}
+
+double seconds_now() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+void pause_briefly() {
+  const struct timespec pause = {0, kPollNanoseconds};
+  nanosleep(&pause, nullptr);
+}
+
+// Polls the commands still running until all have ended or the deadline
+// (seconds_now() scale) has passed; returns how many are still running.
+int poll_until(int count, const pid_t* pids, bool* running, CommandOutcome* outcomes,
+               double deadline) {
+  for (;;) {
+    int left = 0;
+    for (int i = 0; i < count; i++) {
+      if (running[i] && has_ended(pids[i], &outcomes[i])) running[i] = false;
+      if (running[i]) left++;
+    }
+    if (left == 0 || seconds_now() >= deadline) return left;
+    pause_briefly();
+  }
+}
+
+// Waits for the commands with a time limit: those still running when it
+// has passed are marked as timed out and their process group gets a
+// termination request (on which srun cancels its job step), then, after a
+// grace period, a kill.
+void wait_with_timeout(int count, const pid_t* pids, pid_t group, CommandOutcome* outcomes,
+                       int timeout_seconds) {
+  bool* running = new bool[count];
+  for (int i = 0; i < count; i++) running[i] = outcomes[i].started;
+  const double start = seconds_now();
+  if (poll_until(count, pids, running, outcomes, start + timeout_seconds) > 0) {
+    for (int i = 0; i < count; i++)
+      if (running[i]) outcomes[i].timed_out = true;
+    kill(-group, SIGTERM);
+    if (poll_until(count, pids, running, outcomes, seconds_now() + kTimeoutGraceSeconds) > 0)
+      kill(-group, SIGKILL);
+  }
+  for (int i = 0; i < count; i++)
+    if (running[i]) wait_for(pids[i], &outcomes[i]);
+  delete[] running;
 }
 
 }  // namespace
@@ -172,7 +245,8 @@ bool slot_command_line(const char* objective, bool is_command, const char* file,
   return fits;
 }
 
-void run_commands_at_once(int count, const char* const* commands, bool* started) {
+void run_commands_at_once(int count, const char* const* commands, CommandOutcome* outcomes,
+                          int timeout_seconds) {
   // The commands share the standard streams: what was printed so far must
   // come before whatever they print.
   fflush(out_stream());
@@ -181,16 +255,64 @@ void run_commands_at_once(int count, const char* const* commands, bool* started)
   pass_signals_on();
   pid_t group = 0;
   for (int i = 0; i < count; i++) {
+    outcomes[i] = CommandOutcome();
     pids[i] = start_command(commands[i], group);
-    started[i] = pids[i] > 0;
-    if (started[i] && group == 0) {
+    outcomes[i].started = pids[i] > 0;
+    if (outcomes[i].started && group == 0) {
       group = pids[i];
       g_running_group = group;
     }
   }
-  for (int i = 0; i < count; i++)
-    if (started[i]) wait_for(pids[i]);
+  if (timeout_seconds > 0 && group != 0) {
+    wait_with_timeout(count, pids, group, outcomes, timeout_seconds);
+  } else {
+    for (int i = 0; i < count; i++)
+      if (outcomes[i].started) wait_for(pids[i], &outcomes[i]);
+  }
   g_running_group = 0;
   restore_signals();
   delete[] pids;
+}
+
+CommandOutcome outcome_of_system(int status) {
+  CommandOutcome outcome;
+  outcome.started = status != -1;
+  outcome.status_known = outcome.started;
+  outcome.status = outcome.started ? status : 0;
+  return outcome;
+}
+
+bool command_failed(const CommandOutcome& outcome, const char* file, int timeout_seconds,
+                    char* message, int capacity) {
+  if (!outcome.started) {
+    snprintf(message, capacity, "%s", "sample_new_y: Can't run the objective command. ");
+    return true;
+  }
+  if (outcome.timed_out) {
+    snprintf(message, capacity,
+             "The objective command for %s ran longer than ObjectiveTimeout (%d s) and was "
+             "stopped.",
+             file, timeout_seconds);
+    return true;
+  }
+  if (!outcome.status_known) return false;
+  const int status = outcome.status;
+  if (WIFSIGNALED(status)) {
+    snprintf(message, capacity, "The objective command for %s was ended by signal %d (%s).",
+             file, WTERMSIG(status), strsignal(WTERMSIG(status)));
+    return true;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 0) return false;
+  const int code = WEXITSTATUS(status);
+  char why[96] = "";
+  if (code == kShellNotFound)
+    snprintf(why, sizeof why, " (the shell did not find the command)");
+  else if (code == kShellCannotRun)
+    snprintf(why, sizeof why, " (the shell could not run the command)");
+  else if (code > kShellSignalBase && code - kShellSignalBase < NSIG)
+    snprintf(why, sizeof why, " (the shell's report of signal %d, %s)", code - kShellSignalBase,
+             strsignal(code - kShellSignalBase));
+  snprintf(message, capacity, "The objective command for %s exited with status %d%s.", file,
+           code, why);
+  return true;
 }

@@ -267,7 +267,9 @@ bool commands_acceptable(const std::string& commands) {
   FILE* saved_out = g_interp.out;
   g_interp.out = g_null_out;
   bool ok = true;
-  while (ok && read_command_line(f, true, line)) {
+  LineRead got;
+  while (ok && (got = read_command_line(f, true, line)) != LineRead::kEnd) {
+    if (got == LineRead::kTooLong) continue;
     int count = 10;
     if (tokenize(line, &count, 150, rows) != 0 || count == 0) continue;
     if (!is_count_option(rows[0])) continue;

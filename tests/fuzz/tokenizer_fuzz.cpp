@@ -39,10 +39,12 @@ void read_all(const uint8_t* data, size_t size, bool keep_newline, char** tokens
   if (f == nullptr) return;
   char line[kLineBufferSize + 8];
   memset(line + kLineBufferSize, 0x5a, 8);  // guard bytes past the buffer
-  while (read_command_line(f, keep_newline, line)) {
+  LineRead got;
+  while ((got = read_command_line(f, keep_newline, line)) != LineRead::kEnd) {
     for (int k = kLineBufferSize; k < kLineBufferSize + 8; k++)
       if (line[k] != 0x5a) abort();
     if (strnlen(line, kLineBufferSize) >= static_cast<size_t>(kLineBufferSize)) abort();
+    if (got == LineRead::kTooLong) continue;  // refused whole, never tokenized
     int count = kCapacity;
     if (tokenize(line, &count, kWidth, tokens) == 0) check_tokens(tokens, count);
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/interpreter.h"
 #include "data/matrix_reader.h"
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
@@ -470,7 +471,11 @@ TEST_F(DataMatrixWriter, FailedWritesAreReportedAndNotCalledSuccess) {
 
 using DataMatrixWriterDeath = DataMatrixWriter;
 
+// From a command file; at the console the command is refused instead (see
+// the transcript console_write_failure_keeps_session).
 TEST_F(DataMatrixWriterDeath, UncreatableFilesEndTheRun) {
+  const bool was_interactive = g_interp.interactive;
+  g_interp.interactive = false;
   RealTable t({{1.0}}, {"a"});
   const std::string bad = dir.file("missing/dir/x.mat");
   EXPECT_EXIT(writemat(1, 1, t.m, bad.c_str(), t.names, nullptr, "X", 'w', false),
@@ -490,6 +495,7 @@ TEST_F(DataMatrixWriterDeath, UncreatableFilesEndTheRun) {
   memset(&kr, 0, sizeof kr);
   EXPECT_EXIT(output_summary(&kr, bad.c_str(), "XDescription"), ::testing::ExitedWithCode(1),
               fatal_text("output_summary: Can't open/create file corpar.mat."));
+  g_interp.interactive = was_interactive;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/messages.h"
+#include "base/refusal_watch.h"
 #include "data_test_support.h"
 
 namespace {
@@ -71,6 +72,27 @@ TEST(Notices, InfoAndWarningLines) {
   EXPECT_EQ(out.text(),
             "Info : Lower bounds on responses are assumed to be -infinity\n"
             "WARNING: One MLE try failed to start\n");
+}
+
+// The watch behind --strict: refusals are seen wherever they fall in the
+// writes, warnings and the "no labels" heading of a shown table are not.
+TEST(RefusalWatch, SeesRefusalLinesOnly) {
+  FILE* sink = fopen("/dev/null", "w");
+  ASSERT_NE(sink, nullptr);
+  FILE* watched = open_refusal_watch(sink);
+  ASSERT_NE(watched, nullptr);
+  clear_refusals();
+  fputs("WARNING: Correlation Matrix is singular.\nSorry, no labels at this time \n", watched);
+  fputs("ErrorVariance ignored since no StochasticProcess Variance present\n", watched);
+  fputs("Tries = 2\nCannot", watched);
+  EXPECT_FALSE(refusal_seen());
+  fputs(" parse this line. \n", watched);
+  EXPECT_TRUE(refusal_seen());
+  clear_refusals();
+  fprintf(watched, "\n%s", "Sorr");
+  fprintf(watched, "y, command ignored. Tries>0, integer.\n");
+  EXPECT_TRUE(refusal_seen());
+  fclose(watched);
 }
 
 TEST(FatalErrorsDeathTest, FixedFormsAndStatuses) {

@@ -157,6 +157,18 @@ TEST_F(SeqminLoop, ExchangeFileHoldsTheCountAndThePointWithoutLineEnd) {
   EXPECT_EQ(read_file("dorve.temp"), "2  0.500000  1.250000 ");
 }
 
+// The value a coordinate's text reads back as is what the design stores; a
+// rounding that would leave the range gives the exact text instead.
+TEST_F(SeqminLoop, ExchangeCoordinateIsTheValueItsTextReadsBackAs) {
+  char text[64];
+  const double wide[2] = {0.0, 15.0};
+  EXPECT_EQ(format_exchange_coordinate(12.808658332249669, wide, text, sizeof text), 12.808658);
+  EXPECT_STREQ(text, "12.808658");
+  const double edge[2] = {0.0, 1.0000006};
+  EXPECT_EQ(format_exchange_coordinate(1.0000006, edge, text, sizeof text), 1.0000006);
+  EXPECT_STREQ(text, "1.0000006");
+}
+
 TEST_F(SeqminLoop, ObjectiveCommandLineIsTheProgramAndTheFileOrTheCommandAsGiven) {
   char line[200];
   ASSERT_TRUE(objective_command_line("./sim", false, line, sizeof line));
@@ -233,7 +245,9 @@ TEST(SeqminLoopDeathTest, ObjectiveThatDoesNothingOrDoesNotExist) {
               ::testing::ExitedWithCode(1), "Possible reasons");
   set_objective("./no_such_simulator", false);
   EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1), "Possible reasons");
+              ::testing::ExitedWithCode(1),
+              "The objective command for dorve.temp exited with status 127 \\(the shell did not "
+              "find the command\\)");
   reset_process_state();
 }
 

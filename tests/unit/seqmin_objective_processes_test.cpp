@@ -2,6 +2,7 @@
 // names, the command line of each slot, running the commands together, and
 // reading a slot's answer without ending the run.
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "seqmin/minimize_loop.h"
@@ -61,13 +62,48 @@ TEST(ObjectiveProcesses, CommandsRunAtOnceWithoutTheProgramsInput) {
       "touch mark.2; i=0; while [ ! -f mark.1 ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); "
       "done; [ -f mark.1 ] && echo done > result.2";
   const char* commands[] = {first, second};
-  bool started[2] = {false, false};
-  run_commands_at_once(2, commands, started);
-  EXPECT_TRUE(started[0]);
-  EXPECT_TRUE(started[1]);
+  CommandOutcome ends[2];
+  run_commands_at_once(2, commands, ends, 0);
+  EXPECT_TRUE(ends[0].started);
+  EXPECT_TRUE(ends[1].started);
   ASSERT_TRUE(std::filesystem::exists("result.1"));
   EXPECT_EQ(read_file("result.1"), "");
   EXPECT_EQ(read_file("result.2"), "done\n");
+}
+
+// Each way a call can fail its evaluation is told apart and named, and a
+// call past the time limit is stopped with everything it started, while a
+// call that ends in time with status 0 passes.
+TEST(ObjectiveProcesses, FailedCallsAreNamedAndOverrunningOnesStopped) {
+  ScratchDir dir;
+  const char* commands[] = {"exit 3", "kill -SEGV $$",
+                            "exec 2>/dev/null; sh -c 'kill -SEGV $$'; exit $?",
+                            "sleep 30 & sleep 30; touch late", "true"};
+  CommandOutcome ends[5];
+  run_commands_at_once(5, commands, ends, 1);
+  const char* expected[] = {
+      "The objective command for dorve.temp.1 exited with status 3.",
+      "The objective command for dorve.temp.2 was ended by signal 11 (Segmentation fault).",
+      "The objective command for dorve.temp.3 exited with status 139 (the shell's report of "
+      "signal 11, Segmentation fault).",
+      "The objective command for dorve.temp.4 ran longer than ObjectiveTimeout (1 s) and was "
+      "stopped."};
+  char message[400];
+  for (int i = 0; i < 4; i++) {
+    char file[kSlotFileNameSize];
+    slot_file_name(i + 1, file, sizeof file);
+    EXPECT_TRUE(command_failed(ends[i], file, 1, message, sizeof message)) << i;
+    EXPECT_STREQ(message, expected[i]);
+  }
+  EXPECT_FALSE(command_failed(ends[4], "dorve.temp.5", 1, message, sizeof message));
+  EXPECT_FALSE(std::filesystem::exists("late"));
+  // The shell's code for a command it did not find, and a command never started.
+  EXPECT_TRUE(command_failed(outcome_of_system(127 << 8), "dorve.temp", 0, message, 400));
+  EXPECT_STREQ(message,
+               "The objective command for dorve.temp exited with status 127 (the shell did not "
+               "find the command).");
+  EXPECT_TRUE(command_failed(outcome_of_system(-1), "dorve.temp", 0, message, 400));
+  EXPECT_STREQ(message, "sample_new_y: Can't run the objective command. ");
 }
 
 TEST(ObjectiveProcesses, UnreadableSlotAnswerIsReportedWithItsFileName) {
