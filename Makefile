@@ -6,7 +6,8 @@
 #   make install   build and install build/dorve and the manual page dorve.1 under
 #                  PREFIX (default /usr/local); DESTDIR is honoured:
 #                  make install PREFIX=~/.local   make install DESTDIR=/tmp/stage
-#   make bench     build and run the benchmarks
+#   make bench     build and run the benchmarks, then the predictions beside
+#                  scikit-learn's (bench/peers/predict_peers.py)
 #   make bench-peers  build dorve and compare its Fit with OpenTURNS and scikit-learn
 #                  (bench/peers/fit_peers.sh; minutes of CPU, never run by the tests):
 #                  make bench-peers BENCH_PEERS_ARGS="--sets borehole_n80"
@@ -49,10 +50,11 @@ endef
 test-deps:
 	$(call need_package,libgtest-dev,/usr/include/gtest/gtest.h)
 
-# OpenBLAS is only the yardstick the linear-algebra benchmark compares with.
+# scikit-learn is the yardstick of the prediction benchmark.
 bench-deps:
 	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
 	$(call need_package,libopenblas-dev,/usr/include/x86_64-linux-gnu/openblas-pthread/cblas.h)
+	$(call need_package,python3-sklearn,/usr/lib/python3/dist-packages/sklearn/__init__.py)
 
 fuzz-deps:
 	$(call need_package,clang,/usr/bin/clang++)
@@ -72,7 +74,11 @@ sanitize: test-deps
 bench: bench-deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DDORVE_BENCH=ON -DDORVE_TESTS=OFF >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/*_bench; do [ -x "$$b" ] && OPENBLAS_NUM_THREADS=1 "$$b"; done
+	@for b in $(BENCH_BUILD)/bench/*_bench; do \
+	  [ "$${b##*/}" = predict_bench ] || OPENBLAS_NUM_THREADS=1 "$$b" || exit 1; \
+	done
+	/usr/bin/python3 bench/peers/predict_peers.py --bench $(BENCH_BUILD)/bench/predict_bench \
+	  --out $(BENCH_BUILD)/predict
 
 bench-peers: all
 	bash bench/peers/fit_peers.sh --dorve $(BUILD)/dorve $(BENCH_PEERS_ARGS)

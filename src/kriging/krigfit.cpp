@@ -247,9 +247,9 @@ void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
 
 void finish_fit(FitState& s) {
   KrigModel* kr = s.kr;
-  krCalcR(kr);
-  krCalcF(kr);
-  krCalc_augmR(kr);
+  // Built afresh, whatever the model held, and kept for its predictions.
+  forget_decomposition_key(kr);
+  build_prediction_decomposition(kr);
   decompose_R(s);
   estimate_beta(s);
   estimate_sigma2(s);
