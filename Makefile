@@ -23,9 +23,9 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX     ?= /usr/local
 
-.PHONY: all run install test sanitize bench bench-peers fuzz clean test-deps bench-deps fuzz-deps
+.PHONY: all run install test sanitize bench bench-peers fuzz clean build-deps test-deps bench-deps fuzz-deps
 
-all:
+all: build-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target dorve branin branin_constrained
 
@@ -42,21 +42,24 @@ define need_package
 	    echo "Installing $(1) ..."; \
 	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $(1)) >/dev/null || exit 1; \
 	  else \
-	    echo "Missing test dependency: install the Debian package $(1) (apt-get install $(1))"; exit 1; \
+	    echo "Missing dependency: install the Debian package $(1) (apt-get install $(1))"; exit 1; \
 	  fi; \
 	fi
 endef
 
-test-deps:
+# OpenBLAS (with its LAPACK) is linked into the program.
+build-deps:
+	$(call need_package,libopenblas-dev,/usr/lib/x86_64-linux-gnu/libopenblas.so)
+
+test-deps: build-deps
 	$(call need_package,libgtest-dev,/usr/include/gtest/gtest.h)
 
 # scikit-learn is the yardstick of the prediction benchmark.
-bench-deps:
+bench-deps: build-deps
 	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
-	$(call need_package,libopenblas-dev,/usr/include/x86_64-linux-gnu/openblas-pthread/cblas.h)
 	$(call need_package,python3-sklearn,/usr/lib/python3/dist-packages/sklearn/__init__.py)
 
-fuzz-deps:
+fuzz-deps: build-deps
 	$(call need_package,clang,/usr/bin/clang++)
 	$(call need_package,libclang-rt-dev,$(firstword $(wildcard /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a) /nonexistent))
 

@@ -49,7 +49,10 @@ out=$(cd "$out" && pwd)
 
 printf 'Info\nQuit\n' > "$out/info.cmd"
 knows_mle_method=no
-if "$dorve" "$out/info.cmd" | grep -q MleMethod; then knows_mle_method=yes; fi
+# Through a file: grep -q would stop reading early, and pipefail would take
+# DORVE's broken pipe for a failure.
+"$dorve" "$out/info.cmd" > "$out/info.txt"
+if grep -q MleMethod "$out/info.txt"; then knows_mle_method=yes; fi
 if [ -z "$methods" ]; then
   methods=simplex
   if [ $knows_mle_method = yes ]; then methods=simplex,gradient; fi

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "numeric/cpu_features.h"
+
 // Products and sums stay separate operations: a fused multiply-add would
 // round once where the plain loop rounds twice.
 #pragma GCC optimize("fp-contract=off")
@@ -155,25 +157,11 @@ void vector_baseline(const double* v, int inner, double* const* M, int cols, dou
   vector_times_matrix(v, inner, M, cols, out);
 }
 
-enum class Isa { kBaseline, kAvx2, kAvx512 };
-
-Isa detect_isa() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) return Isa::kAvx512;
-  if (__builtin_cpu_supports("avx2")) return Isa::kAvx2;
-  return Isa::kBaseline;
-}
-
-Isa isa() {
-  static const Isa found = detect_isa();
-  return found;
-}
-
 }  // namespace
 
 void ordered_vector_times_matrix(const double* v, int inner, double* const* M, int cols,
                                  double* out) {
-  if (isa() == Isa::kBaseline)
+  if (vector_isa() == VectorIsa::kBaseline)
     vector_baseline(v, inner, M, cols, out);
   else
     vector_avx2(v, inner, M, cols, out);
@@ -181,14 +169,14 @@ void ordered_vector_times_matrix(const double* v, int inner, double* const* M, i
 
 void ordered_rows_times_matrix(const double* A, int rows, int inner, double* const* M, int cols,
                                double* out) {
-  switch (isa()) {
-    case Isa::kAvx512:
+  switch (vector_isa()) {
+    case VectorIsa::kAvx512:
       rows_avx512(A, rows, inner, M, cols, out);
       break;
-    case Isa::kAvx2:
+    case VectorIsa::kAvx2:
       rows_avx2(A, rows, inner, M, cols, out);
       break;
-    case Isa::kBaseline:
+    case VectorIsa::kBaseline:
       rows_baseline(A, rows, inner, M, cols, out);
       break;
   }
