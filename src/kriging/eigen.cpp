@@ -34,7 +34,15 @@
 // speed only.
 #pragma GCC optimize("vect-cost-model=dynamic", "fp-contract=off")
 
-double safe_hypot(double a, double b) {
+// The routines that carry the O(n^3) and O(n^2) loops are compiled twice, for
+// the baseline instruction set and for AVX2, and the processor's version is
+// chosen at load time: wider registers hold more independent lanes, with
+// the same operations in each, so both versions give the same bits.
+#define DORVE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+namespace {
+
+inline __attribute__((always_inline)) double hypot_without_overflow(double a, double b) {
   const double p = fabs(a);
   const double q = fabs(b);
   if (p > q) {
@@ -45,6 +53,10 @@ double safe_hypot(double a, double b) {
   const double t = p / q;
   return q * sqrt(1.0 + t * t);
 }
+
+}  // namespace
+
+double safe_hypot(double a, double b) { return hypot_without_overflow(a, b); }
 
 namespace {
 
@@ -156,7 +168,7 @@ void note_fallback_eigenvalue(int l, int n, int iter) {
 // reflector i (0 when the row needs none), e the sub-diagonal. Row i of a
 // keeps the reflector's vector u (a[i][0..i-1]) and column i its scaled copy
 // u / h_i (a[0..i-1][i]); a[i][i] is the diagonal element.
-void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
+DORVE_VECTOR_CLONES void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
   mirror_lower_triangle(a, n);
 
   for (int i = n - 1; i >= 1; i--) {
@@ -202,7 +214,7 @@ void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
 
 // Replaces the reflectors left by reduce_to_tridiagonal with the orthogonal
 // matrix Q of the reduction, and h_i in d with the diagonal.
-void accumulate_reflectors(double** a, int n, double* d) {
+DORVE_VECTOR_CLONES void accumulate_reflectors(double** a, int n, double* d) {
   double* work = nullptr;
   alloc_real_vector(n, &work);
   for (int i = 0; i < n; i++) {
@@ -226,7 +238,8 @@ void accumulate_reflectors(double** a, int n, double* d) {
 // Q' x for each of the k vectors x = v[0..k-1] in place, from the reflectors
 // left by reduce_to_tridiagonal (Q = H_{n-1} ... H_2, so Q' x applies H_{n-1}
 // first), and h_i in d replaced by the diagonal.
-void apply_reflectors(double* const* a, int n, double* d, double* const* v, int k) {
+DORVE_VECTOR_CLONES void apply_reflectors(double* const* a, int n, double* d,
+                                          double* const* v, int k) {
   for (int i = n - 1; i >= 0; i--) {
     const int l = i - 1;
     const double* ai = a[i];
@@ -248,7 +261,8 @@ void apply_reflectors(double* const* a, int n, double* d, double* const* v, int 
 // applies it to whatever the caller carries along (the eigenvectors or a few
 // transformed vectors); the iteration itself does not depend on it.
 template <class Rotate>
-void ql_iterate(double* d, double* e, int n, Rotate rotate) {
+inline __attribute__((always_inline)) void ql_iterate(double* d, double* e, int n,
+                                                      Rotate rotate) {
   for (int i = 1; i < n; i++) e[i - 1] = e[i];
   e[n - 1] = 0.0;
 
@@ -278,7 +292,7 @@ void ql_iterate(double* d, double* e, int n, Rotate rotate) {
         spent++;
         iter++;
         double g = (d[l + 1] - d[l]) / (2.0 * e[l]);
-        double r = safe_hypot(g, 1.0);
+        double r = hypot_without_overflow(g, 1.0);
         g = d[m] - d[l] + e[l] / (g + (g > 0.0 ? fabs(r) : -fabs(r)));
         double s = 1.0;
         double c = 1.0;
@@ -287,7 +301,7 @@ void ql_iterate(double* d, double* e, int n, Rotate rotate) {
         for (i = m - 1; i >= l; i--) {
           const double f = s * e[i];
           const double b = c * e[i];
-          r = safe_hypot(f, g);
+          r = hypot_without_overflow(f, g);
           e[i + 1] = r;
           if (r == 0.0) {
             // Underflow: the matrix splits here; restart the search.
@@ -321,7 +335,7 @@ void householder_tridiag(double** a, int n, double* d, double* e) {
   accumulate_reflectors(a, n, d);
 }
 
-void tqli(double* d, double* e, int n, double** z) {
+DORVE_VECTOR_CLONES void tqli(double* d, double* e, int n, double** z) {
   // Work on the transposed eigenvector matrix: eigenvector i is row i.
   transpose_in_place(z, n);
   ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
@@ -338,7 +352,8 @@ void eigen_symmetric(double** a, int n, double* d) {
   free_real_vector(n, &e);
 }
 
-void eigen_symmetric_transform(double** a, int n, double* d, double* const* v, int k) {
+DORVE_VECTOR_CLONES void eigen_symmetric_transform(double** a, int n, double* d,
+                                                   double* const* v, int k) {
   double* e = nullptr;
   alloc_real_vector(n, &e);
   reduce_to_tridiagonal(a, n, d, e);
