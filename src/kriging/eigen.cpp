@@ -168,32 +168,72 @@ void note_fallback_eigenvalue(int l, int n, int iter) {
 // reflector i (0 when the row needs none), e the sub-diagonal. Row i of a
 // keeps the reflector's vector u (a[i][0..i-1]) and column i its scaled copy
 // u / h_i (a[0..i-1][i]); a[i][i] is the diagonal element.
+// Starts reflector i from row ai and its first l + 1 entries (l = i - 1 > 0):
+// false when their scale is 0 (no reflector: *h = 0, *sub = ai[l]);
+// otherwise the entries are divided by the scale, *h is the reflector's
+// norm term, *sub the sub-diagonal element e[i], and ai[l] holds f - g.
+inline __attribute__((always_inline)) bool start_reflector(double* ai, int l, double* h,
+                                                           double* sub) {
+  double scale = 0.0;
+  for (int k = 0; k <= l; k++) scale += fabs(ai[k]);
+  *h = 0.0;
+  if (scale == 0.0) {
+    *sub = ai[l];
+    return false;
+  }
+  double sum = 0.0;
+  for (int k = 0; k <= l; k++) {
+    ai[k] /= scale;
+    sum += ai[k] * ai[k];
+  }
+  const double f = ai[l];
+  const double g = (f >= 0.0 ? -sqrt(sum) : sqrt(sum));
+  *sub = scale * g;
+  *h = sum - f * g;
+  ai[l] = f - g;
+  return true;
+}
+
+// A reflector started ahead of its step, with the product A u of its step
+// already summed.
+struct StartedReflector {
+  bool started = false;
+  bool regular = false;  // a scale above 0
+  double h = 0.0;
+  double sub = 0.0;
+};
+
 DORVE_VECTOR_CLONES void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
   mirror_lower_triangle(a, n);
+  // The next reflector's A u, summed row by row as the rank-2 update leaves
+  // each row, so that one pass over the block serves both.
+  double* next_p = nullptr;
+  alloc_real_vector(n, &next_p);
+  StartedReflector ahead;
 
   for (int i = n - 1; i >= 1; i--) {
     const int l = i - 1;
     double h = 0.0;
     double* ai = a[i];
     if (l > 0) {
-      double scale = 0.0;
-      for (int k = 0; k <= l; k++) scale += fabs(ai[k]);
-      if (scale == 0.0) {
-        e[i] = ai[l];
-      } else {
-        for (int k = 0; k <= l; k++) {
-          ai[k] /= scale;
-          h += ai[k] * ai[k];
-        }
-        double f = ai[l];
-        double g = (f >= 0.0 ? -sqrt(h) : sqrt(h));
-        e[i] = scale * g;
-        h -= f * g;
-        ai[l] = f - g;
-        f = 0.0;
+      double sub = 0.0;
+      const bool summed = ahead.started && ahead.regular;
+      const bool regular = ahead.started ? ahead.regular : start_reflector(ai, l, &h, &sub);
+      if (ahead.started) {
+        h = ahead.h;
+        sub = ahead.sub;
+      }
+      ahead = StartedReflector();
+      e[i] = sub;
+      if (regular) {
+        double f = 0.0;
         // p = A u, summed over k in increasing order for every component.
-        for (int j = 0; j <= l; j++) e[j] = 0.0;
-        for (int k = 0; k <= l; k++) add_scaled_row(e, a[k], ai[k], l + 1);
+        if (summed) {
+          for (int j = 0; j <= l; j++) e[j] = next_p[j];
+        } else {
+          for (int j = 0; j <= l; j++) e[j] = 0.0;
+          for (int k = 0; k <= l; k++) add_scaled_row(e, a[k], ai[k], l + 1);
+        }
         for (int j = 0; j <= l; j++) {
           a[j][i] = ai[j] / h;
           e[j] = e[j] / h;
@@ -201,7 +241,23 @@ DORVE_VECTOR_CLONES void reduce_to_tridiagonal(double** a, int n, double* d, dou
         }
         const double hh = f / (h + h);
         for (int j = 0; j <= l; j++) e[j] = e[j] - hh * ai[j];
-        for (int p = 0; p <= l; p++) rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+        // Row l first: it is the next reflector's row, which can then start.
+        rank2_update_row(a[l], ai[l], e[l], e, ai, l + 1);
+        const int next_l = l - 1;
+        if (next_l > 0) {
+          ahead.started = true;
+          ahead.regular = start_reflector(a[l], next_l, &ahead.h, &ahead.sub);
+        }
+        if (ahead.regular) {
+          const double* u = a[l];
+          for (int j = 0; j <= next_l; j++) next_p[j] = 0.0;
+          for (int p = 0; p < l; p++) {
+            rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+            add_scaled_row(next_p, a[p], u[p], next_l + 1);
+          }
+        } else {
+          for (int p = 0; p < l; p++) rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+        }
       }
     } else {
       e[i] = ai[l];
@@ -210,6 +266,7 @@ DORVE_VECTOR_CLONES void reduce_to_tridiagonal(double** a, int n, double* d, dou
   }
   d[0] = 0.0;
   e[0] = 0.0;
+  free_real_vector(n, &next_p);
 }
 
 // Replaces the reflectors left by reduce_to_tridiagonal with the orthogonal
