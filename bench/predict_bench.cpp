@@ -1,6 +1,7 @@
 // Predictions with standard errors (krigblup) of 10,000 and 100,000 points
 // from a fitted model of n = 200 and n = 1000 observations (d = 5, Gaussian
-// correlation alpha = 0, theta = 10 in every variable), the model's
+// correlation alpha = 0, theta = 10 in every variable), on one thread and on
+// two (Threads), the model's
 // decomposition built once beforehand as a fit leaves it; and a Predict of one
 // point on such a model, which since it reuses the decomposition costs one
 // prediction.
@@ -114,9 +115,11 @@ PredictModel& model_of(int n) {
   return *models[slot];
 }
 
+// n, points, threads.
 void BM_predict(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   const int P = static_cast<int>(state.range(1));
+  g_settings.Threads = static_cast<int>(state.range(2));
   PredictModel& m = model_of(n);
   double** result = nullptr;
   alloc_real_matrix(P, 2, &result);
@@ -148,12 +151,10 @@ void BM_predict_one_after_fit(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_predict)
-    ->Args({200, 10000})
-    ->Args({200, 100000})
-    ->Args({1000, 10000})
-    ->Args({1000, 100000})
+    ->ArgsProduct({{200, 1000}, {10000, 100000}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(0.5);
+    ->MinTime(0.5)
+    ->UseRealTime();
 BENCHMARK(BM_predict_one_after_fit)->Arg(200)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

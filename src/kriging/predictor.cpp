@@ -6,6 +6,8 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/ordered_tasks.h"
+#include "base/settings.h"
 #include "data/dumps.h"
 #include "data/model_store.h"
 #include "kriging/correlation.h"
@@ -77,10 +79,24 @@ void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
   for (int i = 0; i < N; i++) w[i + 1] = ys[i];
   ordered_vector_times_matrix(w.data(), m, V, m, b.data());
   std::vector<double> raw(2 * static_cast<size_t>(P));
-  for (int first = 0; first < P; first += kPointBlock) {
+  const int blocks = (P + kPointBlock - 1) / kPointBlock;
+  const auto block = [&](int k) {
+    const int first = k * kPointBlock;
     const int count = P - first < kPointBlock ? P - first : kPointBlock;
     predict_block(kr, Xs, N, V, inveig, b.data(), count, points + first,
                   &raw[2 * static_cast<size_t>(first)]);
+  };
+  // The blocks are independent and print nothing, so they may share the
+  // fit's threads; the checks below that may print run in point order.
+  if (blocks > 1 && g_settings.Threads > 1) {
+    std::vector<TaskRecord> records;
+    run_ordered_tasks(blocks, g_settings.Threads, block, &records);
+    for (const TaskRecord& r : records) {
+      fputs(r.output.c_str(), out_stream());
+      if (r.fatal.raised) raise_captured_fatal(r.fatal);
+    }
+  } else {
+    for (int k = 0; k < blocks; k++) block(k);
   }
   for (int p = 0; p < P; p++) {
     result[p][0] = raw[2 * p];

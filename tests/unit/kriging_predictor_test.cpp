@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "kriging_model_support.h"
@@ -273,7 +274,8 @@ TEST(Predictor, PredictionDecompositionFollowsTheParameters) {
   }
 }
 
-// Points predicted in blocks give each point's own result bit for bit.
+// Points predicted in blocks, on two threads, give each point's own result
+// bit for bit.
 TEST(Predictor, ManyPointsAtOnceEqualOneAtATime) {
   Lcg g(9);
   const Mat X = design(g, 25, 3);
@@ -283,7 +285,10 @@ TEST(Predictor, ManyPointsAtOnceEqualOneAtATime) {
   make_current(m);
   const int P = 450;
   Points pts(design(g, P, 3)), all(P, 2), one(1, 2);
+  const int threads = g_settings.Threads;
+  g_settings.Threads = 2;
   krigblup(&m.kr, P, pts.m, all.m);
+  g_settings.Threads = threads;
   for (int p = 0; p < P; p++) {
     krigblup(&m.kr, 1, &pts.m[p], one.m);
     ASSERT_EQ(memcmp(all.m[p], one.m[0], 2 * sizeof(double)), 0) << p;
