@@ -100,24 +100,6 @@ struct SearchContext {
   std::vector<double> t;  // a copy the fallback may write through
 };
 
-// -L and its gradient for the minimiser; a point without a Cholesky factor
-// goes through the eigen path for its warnings and counters and is refused.
-bool negative_loglik(const double* x, int m, double* f, double* g, void* ctx) {
-  SearchContext* c = static_cast<SearchContext*>(ctx);
-  double L = 0.0;
-  const LikelihoodStatus status = likelihood_gradient_eval(c->w, x, &L, g);
-  if (status == LikelihoodStatus::kOk) {
-    *f = -L;
-    for (int i = 0; i < m; i++) g[i] = -g[i];
-    return true;
-  }
-  if (status == LikelihoodStatus::kNotPositiveDefinite) {
-    c->t.assign(x, x + m);
-    *f = c->fallback(c->t.data(), m);
-  }
-  return false;
-}
-
 }  // namespace
 
 void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const double* y, int n,
@@ -146,18 +128,24 @@ void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const do
   w->L.assign(static_cast<size_t>(n) * n, 0.0);
   w->work.assign(2 * static_cast<size_t>(n), 0.0);
   w->ones.assign(n, 1.0);
+  w->alpha.assign(d, 0.0);
+  w->theta.assign(d, 0.0);
   w->ones_w.assign(n, 0.0);
   w->resid_w.assign(n, 0.0);
   w->a.assign(n, 0.0);
 }
 
-LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
-                                          double* grad) {
+namespace {
+
+// The value part of an evaluation at t: R, its factor (left in w->L), beta,
+// sigma2 and L in *loglik. kNotPositiveDefinite when the factor or the
+// value cannot be formed.
+LikelihoodStatus likelihood_value(LikelihoodGradient* w, const double* t, double* loglik) {
   const int n = w->n, d = w->d;
-  std::vector<double> alpha(d), theta(d);
   double s = 1.0;
-  corpar_from_t(t, d, w->random_error, alpha.data(), theta.data(), &s);
-  build_R(w, alpha.data(), theta.data(), s);
+  corpar_from_t(t, d, w->random_error, w->alpha.data(), w->theta.data(), &s);
+  w->share = s;
+  build_R(w, w->alpha.data(), w->theta.data(), s);
   double* L = w->L.data();
   if (!lapack_cholesky(L, n, kSingularEigenvalue)) return LikelihoodStatus::kNotPositiveDefinite;
 
@@ -177,7 +165,16 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   if (!(w->sigma2 > 0.0)) return LikelihoodStatus::kNotPositiveDefinite;
   const double value = -0.5 * (n * log(w->sigma2) + w->logdet);
   if (!std::isfinite(value)) return LikelihoodStatus::kNotPositiveDefinite;
+  *loglik = value;
+  return LikelihoodStatus::kOk;
+}
 
+// The rest of an evaluation after likelihood_value: R^-1 in place of the
+// factor, the test of 1 / tr(R^-1), and the gradient in t when grad is not
+// null.
+LikelihoodStatus likelihood_gradient_part(LikelihoodGradient* w, const double* t, double* grad) {
+  const int n = w->n, d = w->d;
+  double* L = w->L.data();
   // a = R^-1 (y - F beta), while L still holds the factor; then R^-1 in its place.
   w->a = w->resid_w;
   lapack_solve_lower_transposed(L, n, w->a.data());
@@ -185,12 +182,11 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   double trace = 0.0;
   for (int i = 0; i < n; i++) trace += L[static_cast<long>(i) * n + i];
   if (!(1.0 / trace > kMinCorrelationEigenvalue)) return LikelihoodStatus::kNearlySingular;
-  *loglik = value;
   if (grad == nullptr) return LikelihoodStatus::kOk;
 
   std::vector<double> g_alpha(d), g_theta(d);
   double g_s = 0.0;
-  gradient_in_parameters(w, theta.data(), s, g_alpha.data(), g_theta.data(), &g_s);
+  gradient_in_parameters(w, w->theta.data(), w->share, g_alpha.data(), g_theta.data(), &g_s);
   // Chain rule to t: alpha = sin t + 1, theta = t^2 / 10, s = sin t / 2 + 0.5.
   for (int l = 0; l < d; l++) {
     grad[l] = g_alpha[l] * cos(t[l]);
@@ -199,6 +195,44 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   if (w->random_error) grad[2 * d] = g_s * cos(t[2 * d]) / 2.0;
   return LikelihoodStatus::kOk;
 }
+
+}  // namespace
+
+LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
+                                          double* grad) {
+  double value = 0.0;
+  LikelihoodStatus status = likelihood_value(w, t, &value);
+  if (status == LikelihoodStatus::kOk) status = likelihood_gradient_part(w, t, grad);
+  if (status == LikelihoodStatus::kOk) *loglik = value;
+  return status;
+}
+
+namespace {
+
+// -L for the minimiser, and its gradient when -L is at most bound (a point
+// above it is refused by the line search whatever its gradient, which then
+// costs nothing: only the factor was formed). A point without a Cholesky
+// factor goes through the eigen path for its warnings and counters and is
+// refused, as is a nearly singular one that the search would accept.
+QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, double* f, double* g,
+                                      void* ctx) {
+  SearchContext* c = static_cast<SearchContext*>(ctx);
+  double L = 0.0;
+  LikelihoodStatus status = likelihood_value(c->w, x, &L);
+  if (status == LikelihoodStatus::kNotPositiveDefinite) {
+    c->t.assign(x, x + m);
+    *f = c->fallback(c->t.data(), m);
+    return QuasiNewtonEvaluation::kUnusable;
+  }
+  *f = -L;
+  if (*f > bound) return QuasiNewtonEvaluation::kValueOnly;
+  status = likelihood_gradient_part(c->w, x, g);
+  if (status != LikelihoodStatus::kOk) return QuasiNewtonEvaluation::kUnusable;
+  for (int i = 0; i < m; i++) g[i] = -g[i];
+  return QuasiNewtonEvaluation::kValueAndGradient;
+}
+
+}  // namespace
 
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
                         FallbackObjective fallback, int max_evaluations, bool* hit_limit) {
@@ -213,7 +247,8 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
     control.max_evaluations = max_evaluations - evaluations;
     if (control.max_evaluations <= 0) break;
     x.assign(P[v], P[v] + m);
-    const QuasiNewtonResult r = quasi_newton_minimize(negative_loglik, &ctx, m, x.data(), control);
+    const QuasiNewtonResult r =
+        quasi_newton_minimize_bounded(negative_loglik, &ctx, m, x.data(), control);
     evaluations += r.evaluations;
     if (r.started) {
       for (int j = 0; j < m; j++) P[0][j] = x[j];

@@ -29,6 +29,9 @@ struct LikelihoodGradient {
   std::vector<double> dist_pow;   // |x_il - x_jl|^(2 - alpha_l)
   std::vector<std::vector<long>> zero_dist;  // per variable: the pairs with x_il = x_jl
   std::vector<double> corr;       // per pair: the correlation without the share s
+  std::vector<double> alpha;      // d: the parameters of the last evaluation
+  std::vector<double> theta;      // d
+  double share = 1.0;             // the stochastic share of the last evaluation
   std::vector<double> work;       // 2 n
   std::vector<double> ones;       // n
   std::vector<double> L;          // n x n, column-major lower triangle: R, its
