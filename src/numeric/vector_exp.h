@@ -1,6 +1,6 @@
 // exp of every element of an array, several elements per instruction, for
 // the gradient fit's correlations (which are not bound to the default fit's
-// order of operations). Within about 1 ulp of the exact value; arguments
+// order of operations). Within 2 ulp of the exact value; arguments
 // below -708 give 0 (the subnormal range is flushed). Arguments must not be
 // NaN or above 709.
 #ifndef DORVE_NUMERIC_VECTOR_EXP_H_
