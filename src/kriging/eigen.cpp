@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "base/messages.h"
+#include "numeric/cpu_features.h"
 #include "numeric/storage.h"
 
 // Let the compiler use SIMD on the row loops below. Vector lanes hold
@@ -34,11 +35,9 @@
 // speed only.
 #pragma GCC optimize("vect-cost-model=dynamic", "fp-contract=off")
 
-// The routines that carry the O(n^3) and O(n^2) loops are compiled twice, for
-// the baseline instruction set and for AVX2, and the processor's version is
-// chosen at load time: wider registers hold more independent lanes, with
+// The routines that carry the O(n^3) and O(n^2) loops are compiled twice
+// (DORVE_VECTOR_CLONES): wider registers hold more independent lanes, with
 // the same operations in each, so both versions give the same bits.
-#define DORVE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
 namespace {
 
@@ -385,6 +384,23 @@ inline __attribute__((always_inline)) void ql_iterate(double* d, double* e, int 
   }
 }
 
+// The QL iteration carrying the eigenvectors along as rows.
+DORVE_VECTOR_CLONES void ql_with_eigenvector_rows(double* d, double* e, int n, double** z) {
+  ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
+}
+
+// The QL iteration carrying k vectors in the eigenvector basis along.
+DORVE_VECTOR_CLONES void ql_with_vectors(double* d, double* e, int n, double* const* v, int k) {
+  ql_iterate(d, e, n, [v, k](int i, double s, double c) {
+    for (int j = 0; j < k; j++) {
+      double* x = v[j];
+      const double f = x[i + 1];
+      x[i + 1] = s * x[i] + c * f;
+      x[i] = c * x[i] - s * f;
+    }
+  });
+}
+
 }  // namespace
 
 void householder_tridiag(double** a, int n, double* d, double* e) {
@@ -392,10 +408,10 @@ void householder_tridiag(double** a, int n, double* d, double* e) {
   accumulate_reflectors(a, n, d);
 }
 
-DORVE_VECTOR_CLONES void tqli(double* d, double* e, int n, double** z) {
+void tqli(double* d, double* e, int n, double** z) {
   // Work on the transposed eigenvector matrix: eigenvector i is row i.
   transpose_in_place(z, n);
-  ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
+  ql_with_eigenvector_rows(d, e, n, z);
   transpose_in_place(z, n);
 }
 
@@ -409,19 +425,11 @@ void eigen_symmetric(double** a, int n, double* d) {
   free_real_vector(n, &e);
 }
 
-DORVE_VECTOR_CLONES void eigen_symmetric_transform(double** a, int n, double* d,
-                                                   double* const* v, int k) {
+void eigen_symmetric_transform(double** a, int n, double* d, double* const* v, int k) {
   double* e = nullptr;
   alloc_real_vector(n, &e);
   reduce_to_tridiagonal(a, n, d, e);
   apply_reflectors(a, n, d, v, k);
-  ql_iterate(d, e, n, [v, k](int i, double s, double c) {
-    for (int j = 0; j < k; j++) {
-      double* x = v[j];
-      const double f = x[i + 1];
-      x[i + 1] = s * x[i] + c * f;
-      x[i] = c * x[i] - s * f;
-    }
-  });
+  ql_with_vectors(d, e, n, v, k);
   free_real_vector(n, &e);
 }

@@ -5,6 +5,7 @@
 
 #include "kriging/correlation.h"
 #include "kriging/krigfit.h"
+#include "numeric/cpu_features.h"
 #include "numeric/lapack_cholesky.h"
 #include "numeric/vector_exp.h"
 #include "numeric/vecutil.h"
@@ -34,9 +35,8 @@ inline double sum_of_products(const double* a, const double* b, long count) {
 // per-pair powers |dx_l|^(2 - alpha_l) and correlations the gradient reuses.
 // The elementwise loops here and in the gradient use the widest vector
 // instructions at hand (one version per instruction set, chosen at load time).
-__attribute__((target_clones("avx2", "default"))) void build_R(LikelihoodGradient* w,
-                                                               const double* alpha,
-                                                               const double* theta, double s) {
+DORVE_VECTOR_CLONES void build_R(LikelihoodGradient* w, const double* alpha,
+                                 const double* theta, double s) {
   const int n = w->n, d = w->d;
   const long pairs = w->pairs;
   double* corr = w->corr.data();
@@ -63,9 +63,9 @@ __attribute__((target_clones("avx2", "default"))) void build_R(LikelihoodGradien
 
 // dL/dalpha, dL/dtheta and dL/ds from a and R^-1 (in w->L, laid out as R
 // was), the pairs of one design point at a time.
-__attribute__((target_clones("avx2", "default"))) void gradient_in_parameters(
-    LikelihoodGradient* w, const double* theta, double s, double* g_alpha, double* g_theta,
-    double* g_s) {
+DORVE_VECTOR_CLONES void gradient_in_parameters(LikelihoodGradient* w, const double* theta,
+                                                double s, double* g_alpha, double* g_theta,
+                                                double* g_s) {
   const int n = w->n, d = w->d;
   const long pairs = w->pairs;
   for (int l = 0; l < d; l++) g_alpha[l] = g_theta[l] = 0.0;
