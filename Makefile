@@ -6,7 +6,8 @@
 #   make install   build and install build/dorve and the manual page dorve.1 under
 #                  PREFIX (default /usr/local); DESTDIR is honoured:
 #                  make install PREFIX=~/.local   make install DESTDIR=/tmp/stage
-#   make bench     build and run the benchmarks
+#   make bench     build and run the benchmarks, then the predictions beside
+#                  scikit-learn's (bench/peers/predict_peers.py)
 #   make bench-peers  build dorve and compare its Fit with OpenTURNS and scikit-learn
 #                  (bench/peers/fit_peers.sh; minutes of CPU, never run by the tests):
 #                  make bench-peers BENCH_PEERS_ARGS="--sets borehole_n80"
@@ -22,9 +23,9 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX     ?= /usr/local
 
-.PHONY: all run install test sanitize bench bench-peers fuzz clean test-deps bench-deps fuzz-deps
+.PHONY: all run install test sanitize bench bench-peers fuzz clean build-deps test-deps bench-deps fuzz-deps
 
-all:
+all: build-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target dorve branin branin_constrained
 
@@ -41,20 +42,25 @@ define need_package
 	    echo "Installing $(1) ..."; \
 	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $(1)) >/dev/null || exit 1; \
 	  else \
-	    echo "Missing test dependency: install the Debian package $(1) (apt-get install $(1))"; exit 1; \
+	    echo "Missing dependency: install the Debian package $(1) (apt-get install $(1))"; exit 1; \
 	  fi; \
 	fi
 endef
 
-test-deps:
+# OpenBLAS (with its LAPACK) is linked into the program, in its serial build.
+build-deps:
+	$(call need_package,libopenblas-dev,/usr/lib/x86_64-linux-gnu/libopenblas.so)
+	$(call need_package,libopenblas-serial-dev,/usr/lib/x86_64-linux-gnu/openblas-serial/libopenblas.so)
+
+test-deps: build-deps
 	$(call need_package,libgtest-dev,/usr/include/gtest/gtest.h)
 
-# OpenBLAS is only the yardstick the linear-algebra benchmark compares with.
-bench-deps:
+# scikit-learn is the yardstick of the prediction benchmark.
+bench-deps: build-deps
 	$(call need_package,libbenchmark-dev,/usr/include/benchmark/benchmark.h)
-	$(call need_package,libopenblas-dev,/usr/include/x86_64-linux-gnu/openblas-pthread/cblas.h)
+	$(call need_package,python3-sklearn,/usr/lib/python3/dist-packages/sklearn/__init__.py)
 
-fuzz-deps:
+fuzz-deps: build-deps
 	$(call need_package,clang,/usr/bin/clang++)
 	$(call need_package,libclang-rt-dev,$(firstword $(wildcard /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a) /nonexistent))
 
@@ -72,7 +78,11 @@ sanitize: test-deps
 bench: bench-deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DDORVE_BENCH=ON -DDORVE_TESTS=OFF >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/*_bench; do [ -x "$$b" ] && OPENBLAS_NUM_THREADS=1 "$$b"; done
+	@for b in $(BENCH_BUILD)/bench/*_bench; do \
+	  [ "$${b##*/}" = predict_bench ] || OPENBLAS_NUM_THREADS=1 "$$b" || exit 1; \
+	done
+	/usr/bin/python3 bench/peers/predict_peers.py --bench $(BENCH_BUILD)/bench/predict_bench \
+	  --out $(BENCH_BUILD)/predict
 
 bench-peers: all
 	bash bench/peers/fit_peers.sh --dorve $(BUILD)/dorve $(BENCH_PEERS_ARGS)

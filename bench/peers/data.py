@@ -45,6 +45,13 @@ SETS = {
     "friedman_n200": (friedman, 5, 200),
     "friedman_n400": (friedman, 5, 400),
     "borehole_n80": (borehole, 8, 80),
+    # Drawn after the sets above, so that those stay as they were.
+    "friedman_n50": (friedman, 5, 50),
+    "friedman_n800": (friedman, 5, 800),
+    "friedman_n1600": (friedman, 5, 1600),
+    "friedman_d10_n200": (friedman, 10, 200),
+    "friedman_d20_n200": (friedman, 20, 200),
+    "friedman_d10_n2000": (friedman, 10, 2000),
 }
 
 
@@ -112,14 +119,14 @@ def main():
         parser.error("unknown set %s; the sets are %s"
                      % (", ".join(sorted(unknown)), ", ".join(SETS)))
     rng = np.random.default_rng(args.seed)
-    held_out = {}  # one held-out sample per function, shared by its sets
+    held_out = {}  # one held-out sample per function and dimension, shared by its sets
     for name in SETS:  # draw every set in a fixed order, whatever is asked for
         function, d, n = SETS[name]
         x = maximin_design(rng, n, d)
-        if function not in held_out:
-            held_out[function] = rng.random((HELD_OUT, d))
+        if (function, d) not in held_out:
+            held_out[(function, d)] = rng.random((HELD_OUT, d))
         if name in args.sets.split(","):
-            xtest = held_out[function]
+            xtest = held_out[(function, d)]
             write_set(os.path.join(args.out, name), x, function(x), xtest, function(xtest))
 
 

@@ -3,15 +3,17 @@
 # on the same data, in one run: writes the data sets, runs DORVE (Fit, then
 # Predict on the held-out points) for every method asked for, runs each peer
 # that is installed, and prints one markdown table of CPU and wall seconds,
-# log-likelihood in DORVE's convention and held-out RMSE (also kept in
-# <out>/table.md). A manual tool: the n = 400 simplex fit alone takes minutes.
+# log-likelihood in DORVE's convention, held-out RMSE and peak memory (also
+# kept in <out>/table.md). A manual tool: it takes many minutes (the n = 1600
+# fits), and the simplex takes hours at n = 800 and 1600.
 #
 #   bench/peers/fit_peers.sh [--dorve build/dorve] [--methods simplex,gradient]
-#       [--sets friedman_n100,friedman_n200,friedman_n400,borehole_n80]
-#       [--option 'Threads = 2']... [--out build-bench/peers] [--seed 20261209]
+#       [--sets friedman_n50,...,borehole_n80 (see data.py; friedman_d10_n2000 too)]
+#       [--option 'Tries = 1']... [--out build-bench/peers] [--seed 20261209]
 #
 # --methods defaults to simplex, plus gradient when the binary's Info lists
-# MleMethod. Each --option line goes into every DORVE session before Fit.
+# MleMethod. DORVE runs on one thread like the peers (Threads = 1); each
+# --option line goes into every DORVE session after that, before Fit.
 # Peers: apt-get install python3-openturns python3-sklearn (Debian's python3,
 # $PYTHON, default /usr/bin/python3). Their BLAS runs on one thread unless
 # OPENBLAS_NUM_THREADS / OMP_NUM_THREADS say otherwise.
@@ -20,10 +22,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dorve=build/dorve
 methods=
-sets=friedman_n100,friedman_n200,friedman_n400,borehole_n80
+sets=friedman_n50,friedman_n100,friedman_n200,friedman_n400,friedman_n800,friedman_n1600
+sets=$sets,friedman_d10_n200,friedman_d20_n200,borehole_n80
 out=build-bench/peers
 seed=20261209
-options=()
+options=("Threads = 1")
 while [ $# -gt 0 ]; do
   case $1 in
     --dorve) dorve=$2; shift 2 ;;
@@ -49,7 +52,10 @@ out=$(cd "$out" && pwd)
 
 printf 'Info\nQuit\n' > "$out/info.cmd"
 knows_mle_method=no
-if "$dorve" "$out/info.cmd" | grep -q MleMethod; then knows_mle_method=yes; fi
+# Through a file: grep -q would stop reading early, and pipefail would take
+# DORVE's broken pipe for a failure.
+"$dorve" "$out/info.cmd" > "$out/info.txt"
+if grep -q MleMethod "$out/info.txt"; then knows_mle_method=yes; fi
 if [ -z "$methods" ]; then
   methods=simplex
   if [ $knows_mle_method = yes ]; then methods=simplex,gradient; fi
@@ -95,7 +101,7 @@ for name in "${set_list[@]}"; do
       echo "Quit"
     } > "$run/session.cmd"
     echo "DORVE ($method) on $name ..."
-    (cd "$run" && /usr/bin/time -f '%U %S %e' -o time.txt "$dorve" session.cmd out.txt)
+    (cd "$run" && /usr/bin/time -f '%U %S %e %M' -o time.txt "$dorve" session.cmd out.txt)
     if grep -q "Cannot parse this line" "$run/out.txt"; then
       echo "fit_peers.sh: DORVE refused a line of $run/session.cmd (see out.txt)" >&2; exit 1
     fi

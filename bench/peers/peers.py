@@ -9,7 +9,7 @@ the unit cube). With their own defaults each one stops far off on these sets:
 openturns caps the scales at twice the input range, and sklearn's
 [1e-5, 1e5] box sends its optimiser to tiny length-scales (RMSE 4.8 on
 friedman_n100).
-CPU and wall time cover the fit only; the log-likelihood is recomputed in
+CPU and wall time cover the fit only (peak memory the whole process); the log-likelihood is recomputed in
 DORVE's convention at the fitted length-scales (see loglik.py). Where R is not
 positive definite there, the note gives the value on R plus the small nugget
 the peer itself adds to the diagonal (as a share of its variance).
@@ -17,6 +17,7 @@ the peer itself adds to the diagonal (as a share of its variance).
 import argparse
 import json
 import os
+import resource
 import sys
 import time
 import warnings
@@ -91,8 +92,10 @@ def main():
         with_nugget, _ = profile_loglik(r + nugget * np.eye(len(r)), data["y"])
         if with_nugget is not None:
             ll_note += "; on R + %.0e I: %.2f" % (nugget, with_nugget)
+    # The whole process's peak, in MB (ru_maxrss is in kB on Linux).
+    peak_mb = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024.0
     result = {
-        "tool": args.peer, "cpu": cpu, "wall": wall, "loglik": loglik,
+        "tool": args.peer, "cpu": cpu, "wall": wall, "loglik": loglik, "mem": peak_mb,
         "rmse": float(np.sqrt(np.mean((np.asarray(pred).ravel() - data["ytest"]) ** 2))),
         "note": "; ".join(s for s in (note, ll_note) if s), "theta": theta.tolist(),
     }

@@ -42,7 +42,8 @@ def dorve_row(folder, method, data):
     y, ytest, d = data["y"], data["ytest"], data["x"].shape[1]
     text = open(os.path.join(folder, "out.txt")).read()
     times = open(os.path.join(folder, "time.txt")).read().split()
-    user, system, elapsed = (float(v) for v in times)
+    user, system, elapsed = (float(v) for v in times[:3])
+    peak_mb = float(times[3]) / 1024.0 if len(times) > 3 else None
     pred = read_csv_matrix(os.path.join(folder, "pred.csv"))[:, 0]
     tries = [int(e) for e in re.findall(r"^MLE-Try.*Evals:\s*(\d+)", text, re.M)]
     notes = ["%d evaluations" % sum(tries)] if tries else []
@@ -58,7 +59,8 @@ def dorve_row(folder, method, data):
             notes.append("numpy on DORVE's R: %s" % ("-" if mine is None else "%.2f" % mine))
         notes += [ll_note] if ll_note else []
     return {"tool": "DORVE (%s)" % method, "cpu": user + system, "wall": elapsed,
-            "loglik": loglik, "rmse": rmse(pred, ytest), "note": ", ".join(notes)}
+            "loglik": loglik, "rmse": rmse(pred, ytest), "mem": peak_mb,
+            "note": ", ".join(notes)}
 
 
 def read_csv_matrix(path):
@@ -110,8 +112,8 @@ def main():
     parser.add_argument("--missing", default="", help="peers that are not installed")
     parser.add_argument("--cross-check", required=True, help="DORVE run folder to cross-check")
     args = parser.parse_args()
-    table = ["| set | tool | CPU s | wall s | loglik | held-out RMSE | notes |",
-             "|---|---|---|---|---|---|---|"]
+    table = ["| set | tool | CPU s | wall s | loglik | held-out RMSE | peak MB | notes |",
+             "|---|---|---|---|---|---|---|---|"]
     for name in args.sets.split(","):
         folder = os.path.join(args.out, name)
         data = np.load(os.path.join(folder, "data.npz"))
@@ -122,9 +124,10 @@ def main():
         rows += [{"tool": p, "cpu": None, "wall": None, "loglik": None, "rmse": None,
                   "note": "not installed"} for p in args.missing.split(",") if p]
         for r in rows:
-            table.append("| %s | %s | %s | %s | %s | %s | %s |" % (
+            table.append("| %s | %s | %s | %s | %s | %s | %s | %s |" % (
                 name, r["tool"], cell(r["cpu"], "%.2f"), cell(r["wall"], "%.2f"),
-                cell(r["loglik"], "%.2f"), cell(r["rmse"], "%.4f"), r["note"]))
+                cell(r["loglik"], "%.2f"), cell(r["rmse"], "%.4f"), cell(r.get("mem"), "%.0f"),
+                r["note"]))
     set_name = args.cross_check.split("/")[0]
     check = cross_check(args.out, args.cross_check,
                         np.load(os.path.join(args.out, set_name, "data.npz")))

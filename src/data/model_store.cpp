@@ -98,6 +98,7 @@ void resize_members(KrigModel* kr, int n, int d, bool with_design) {
   kr->d[0] = d;
   kr->alloc_n = n;
   kr->alloc_d = d;
+  forget_decomposition_key(kr);
 }
 
 template <typename T>
@@ -107,6 +108,12 @@ void release_vector(int n, T** v, void (*release)(int, T**)) {
 }
 
 }  // namespace
+
+void forget_decomposition_key(KrigModel* kr) {
+  if (kr->ukey != nullptr) free_real_vector(kr->ukey_len, &kr->ukey);
+  kr->ukey = nullptr;
+  kr->ukey_len = 0;
+}
 
 // ---- Start-up ----
 
@@ -149,6 +156,8 @@ KrigModel* clear_KrigModel(KrigModel* kr) {
   kr->range = nullptr;
   kr->xlabels = nullptr;
   kr->loglik = nullptr;
+  kr->ukey = nullptr;
+  kr->ukey_len = 0;
   kr->alloc_n = 0;
   kr->alloc_d = 0;
   kr->alloc_r = 0;
@@ -256,6 +265,7 @@ void free_KrigModel(KrigModel* kr) {
   release_vector(1, &kr->loglik, free_real_vector);
   release_matrix(d, 2, &kr->range);
   release_vector(d, &kr->xlabels, free_string_vector);
+  forget_decomposition_key(kr);
   clear_KrigModel(kr);
 }
 

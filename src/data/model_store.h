@@ -73,6 +73,14 @@ struct KrigModel {
   int y_dropped;       // 1 when a design with other rows dropped the y read before
   int fit_failure;     // why the last fit left the model unfitted (FitFailure), 0: it did not
   double* loglik;      // [1] log-likelihood; kNaMarker when not fitted
+  // What the decomposition in augR, eigval and inveig was built from, when
+  // build_prediction_decomposition (kriging/correlation.h) built it: n, d,
+  // X (n x d), alpha, theta and stochratio, ukey_len values. Null when the
+  // decomposition was built any other way or the storage has changed since.
+  // The decomposition stays in use for as long as these inputs are the
+  // model's own: changing any of them makes the next prediction rebuild it.
+  double* ukey;
+  int ukey_len;
   // Sizes the members above were allocated with (0 when cleared).
   int alloc_n;
   int alloc_d;
@@ -146,6 +154,9 @@ void resize_KrigModel_to_design(KrigModel* kr, int n, int d);
 // Fatal "copy_KrigModel: X in o-KrigModel not initialized , why ? " when
 // src's X flag is clear.
 void copy_KrigModel(const KrigModel* src, KrigModel* dst);
+
+// Releases ukey: the decomposition no longer counts as built from known inputs.
+void forget_decomposition_key(KrigModel* kr);
 
 // Releases every member with its allocated sizes; members that are null are
 // skipped. The record itself is not released; it is left cleared.

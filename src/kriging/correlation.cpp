@@ -7,6 +7,7 @@
 #include "data/init_checks.h"
 #include "data/model_store.h"
 #include "kriging/eigen.h"
+#include "numeric/storage.h"
 #include "numeric/vecutil.h"
 
 namespace {
@@ -97,8 +98,71 @@ void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, do
 
 void krCalc_augmR(KrigModel* kr) {
   ensure_fit_storage(kr);
+  // R may predate the present parameters: the result is not known to belong to them.
+  forget_decomposition_key(kr);
   calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->augR, kr->eigval, kr->inveig);
   kr->init.U = 1;
+}
+
+namespace {
+
+// n, d, X, alpha, theta, stochratio.
+int decomposition_key_length(const KrigModel* kr) {
+  const int n = kr->n[0], d = kr->d[0];
+  return 2 + n * d + 2 * d + 1;
+}
+
+void write_decomposition_key(const KrigModel* kr, double* key) {
+  const int n = kr->n[0], d = kr->d[0];
+  key[0] = n;
+  key[1] = d;
+  double* next = key + 2;
+  for (int i = 0; i < n; i++, next += d) memcpy(next, kr->X[i], sizeof(double) * d);
+  memcpy(next, kr->alpha, sizeof(double) * d);
+  memcpy(next + d, kr->theta, sizeof(double) * d);
+  next[2 * d] = kr->stochratio[0];
+}
+
+// Compared bit for bit: the decomposition is reused only for inputs that
+// would give it again.
+bool decomposition_key_matches(const KrigModel* kr) {
+  if (kr->ukey == nullptr || !kr->init.U) return false;
+  if (kr->ukey_len != decomposition_key_length(kr)) return false;
+  const int n = kr->n[0], d = kr->d[0];
+  const double* key = kr->ukey;
+  if (key[0] != n || key[1] != d) return false;
+  const double* next = key + 2;
+  for (int i = 0; i < n; i++, next += d)
+    if (memcmp(next, kr->X[i], sizeof(double) * d) != 0) return false;
+  return memcmp(next, kr->alpha, sizeof(double) * d) == 0 &&
+         memcmp(next + d, kr->theta, sizeof(double) * d) == 0 &&
+         memcmp(next + 2 * d, kr->stochratio, sizeof(double)) == 0;
+}
+
+void record_decomposition_key(KrigModel* kr) {
+  const int length = decomposition_key_length(kr);
+  if (kr->ukey != nullptr && kr->ukey_len != length) forget_decomposition_key(kr);
+  if (kr->ukey == nullptr) alloc_real_vector(length, &kr->ukey);
+  kr->ukey_len = length;
+  write_decomposition_key(kr, kr->ukey);
+}
+
+}  // namespace
+
+void build_prediction_decomposition(KrigModel* kr) {
+  if (decomposition_key_matches(kr)) {
+    const int m = kr->n[0] + kr->r[0];
+    for (int i = 0; i < m; i++)
+      if (is_singular_eigenvalue(kr->eigval[i]))
+        print_warning("Correlation Matrix is singular. Proceed with fingers crossed. (T1)");
+    ensure_init(kr, "R");
+    ensure_init(kr, "F");
+    return;
+  }
+  krCalcR(kr);
+  krCalcF(kr);
+  krCalc_augmR(kr);
+  record_decomposition_key(kr);
 }
 
 void ensure_init(KrigModel* kr, const char* key) {

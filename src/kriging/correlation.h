@@ -32,7 +32,20 @@ bool is_singular_eigenvalue(double eig);
 // near-zero eigenvalues, each reported with a warning).
 void calc_augmR(int n, int r, double* const* R, double* const* F, double** A, double* eig,
                 double* inveig);
+// The model's decomposition of its present R (which krCalc_augmR takes as
+// current); the "U" flag set.
 void krCalc_augmR(KrigModel* kr);
+
+// The decomposition predictions are made from: the model's augmented
+// decomposition for its present X, alpha, theta and stochratio, with R and F
+// (the "R", "F" and "U" flags set). R, F and the decomposition are computed
+// afresh unless the model holds a decomposition built by this call from
+// exactly these inputs (ukey) and its "U" flag is still set; then only R and
+// F are made current as ensure_init makes them. A decomposition once built
+// so serves every prediction until an input changes.
+// Either way the (T1) warning comes once for each near-zero eigenvalue, as
+// krCalc_augmR prints it.
+void build_prediction_decomposition(KrigModel* kr);
 
 // Computes the model's "R", "F" or "U" (augmented decomposition) when its
 // flag is clear; any other key is a fatal error.

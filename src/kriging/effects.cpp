@@ -56,9 +56,7 @@ void prepare_model(KrigModel* kr) {
     fputs("WARNING: Effects are based on the range as given in Xdescription.\n    Not all X "
           "points are within that range.\n",
           out_stream());
-  ensure_init(kr, "R");
-  ensure_init(kr, "F");
-  krCalc_augmR(kr);
+  build_prediction_decomposition(kr);
 }
 
 // The grid points (rows x (d + 2) coordinates), their predictions and the

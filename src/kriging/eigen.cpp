@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "base/messages.h"
+#include "numeric/cpu_features.h"
 #include "numeric/storage.h"
 
 // Let the compiler use SIMD on the row loops below. Vector lanes hold
@@ -34,7 +35,13 @@
 // speed only.
 #pragma GCC optimize("vect-cost-model=dynamic", "fp-contract=off")
 
-double safe_hypot(double a, double b) {
+// The routines that carry the O(n^3) and O(n^2) loops are compiled twice
+// (DORVE_VECTOR_CLONES): wider registers hold more independent lanes, with
+// the same operations in each, so both versions give the same bits.
+
+namespace {
+
+inline __attribute__((always_inline)) double hypot_without_overflow(double a, double b) {
   const double p = fabs(a);
   const double q = fabs(b);
   if (p > q) {
@@ -45,6 +52,10 @@ double safe_hypot(double a, double b) {
   const double t = p / q;
   return q * sqrt(1.0 + t * t);
 }
+
+}  // namespace
+
+double safe_hypot(double a, double b) { return hypot_without_overflow(a, b); }
 
 namespace {
 
@@ -156,32 +167,72 @@ void note_fallback_eigenvalue(int l, int n, int iter) {
 // reflector i (0 when the row needs none), e the sub-diagonal. Row i of a
 // keeps the reflector's vector u (a[i][0..i-1]) and column i its scaled copy
 // u / h_i (a[0..i-1][i]); a[i][i] is the diagonal element.
-void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
+// Starts reflector i from row ai and its first l + 1 entries (l = i - 1 > 0):
+// false when their scale is 0 (no reflector: *h = 0, *sub = ai[l]);
+// otherwise the entries are divided by the scale, *h is the reflector's
+// norm term, *sub the sub-diagonal element e[i], and ai[l] holds f - g.
+inline __attribute__((always_inline)) bool start_reflector(double* ai, int l, double* h,
+                                                           double* sub) {
+  double scale = 0.0;
+  for (int k = 0; k <= l; k++) scale += fabs(ai[k]);
+  *h = 0.0;
+  if (scale == 0.0) {
+    *sub = ai[l];
+    return false;
+  }
+  double sum = 0.0;
+  for (int k = 0; k <= l; k++) {
+    ai[k] /= scale;
+    sum += ai[k] * ai[k];
+  }
+  const double f = ai[l];
+  const double g = (f >= 0.0 ? -sqrt(sum) : sqrt(sum));
+  *sub = scale * g;
+  *h = sum - f * g;
+  ai[l] = f - g;
+  return true;
+}
+
+// A reflector started ahead of its step, with the product A u of its step
+// already summed.
+struct StartedReflector {
+  bool started = false;
+  bool regular = false;  // a scale above 0
+  double h = 0.0;
+  double sub = 0.0;
+};
+
+DORVE_VECTOR_CLONES void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
   mirror_lower_triangle(a, n);
+  // The next reflector's A u, summed row by row as the rank-2 update leaves
+  // each row, so that one pass over the block serves both.
+  double* next_p = nullptr;
+  alloc_real_vector(n, &next_p);
+  StartedReflector ahead;
 
   for (int i = n - 1; i >= 1; i--) {
     const int l = i - 1;
     double h = 0.0;
     double* ai = a[i];
     if (l > 0) {
-      double scale = 0.0;
-      for (int k = 0; k <= l; k++) scale += fabs(ai[k]);
-      if (scale == 0.0) {
-        e[i] = ai[l];
-      } else {
-        for (int k = 0; k <= l; k++) {
-          ai[k] /= scale;
-          h += ai[k] * ai[k];
-        }
-        double f = ai[l];
-        double g = (f >= 0.0 ? -sqrt(h) : sqrt(h));
-        e[i] = scale * g;
-        h -= f * g;
-        ai[l] = f - g;
-        f = 0.0;
+      double sub = 0.0;
+      const bool summed = ahead.started && ahead.regular;
+      const bool regular = ahead.started ? ahead.regular : start_reflector(ai, l, &h, &sub);
+      if (ahead.started) {
+        h = ahead.h;
+        sub = ahead.sub;
+      }
+      ahead = StartedReflector();
+      e[i] = sub;
+      if (regular) {
+        double f = 0.0;
         // p = A u, summed over k in increasing order for every component.
-        for (int j = 0; j <= l; j++) e[j] = 0.0;
-        for (int k = 0; k <= l; k++) add_scaled_row(e, a[k], ai[k], l + 1);
+        if (summed) {
+          for (int j = 0; j <= l; j++) e[j] = next_p[j];
+        } else {
+          for (int j = 0; j <= l; j++) e[j] = 0.0;
+          for (int k = 0; k <= l; k++) add_scaled_row(e, a[k], ai[k], l + 1);
+        }
         for (int j = 0; j <= l; j++) {
           a[j][i] = ai[j] / h;
           e[j] = e[j] / h;
@@ -189,7 +240,23 @@ void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
         }
         const double hh = f / (h + h);
         for (int j = 0; j <= l; j++) e[j] = e[j] - hh * ai[j];
-        for (int p = 0; p <= l; p++) rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+        // Row l first: it is the next reflector's row, which can then start.
+        rank2_update_row(a[l], ai[l], e[l], e, ai, l + 1);
+        const int next_l = l - 1;
+        if (next_l > 0) {
+          ahead.started = true;
+          ahead.regular = start_reflector(a[l], next_l, &ahead.h, &ahead.sub);
+        }
+        if (ahead.regular) {
+          const double* u = a[l];
+          for (int j = 0; j <= next_l; j++) next_p[j] = 0.0;
+          for (int p = 0; p < l; p++) {
+            rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+            add_scaled_row(next_p, a[p], u[p], next_l + 1);
+          }
+        } else {
+          for (int p = 0; p < l; p++) rank2_update_row(a[p], ai[p], e[p], e, ai, l + 1);
+        }
       }
     } else {
       e[i] = ai[l];
@@ -198,11 +265,12 @@ void reduce_to_tridiagonal(double** a, int n, double* d, double* e) {
   }
   d[0] = 0.0;
   e[0] = 0.0;
+  free_real_vector(n, &next_p);
 }
 
 // Replaces the reflectors left by reduce_to_tridiagonal with the orthogonal
 // matrix Q of the reduction, and h_i in d with the diagonal.
-void accumulate_reflectors(double** a, int n, double* d) {
+DORVE_VECTOR_CLONES void accumulate_reflectors(double** a, int n, double* d) {
   double* work = nullptr;
   alloc_real_vector(n, &work);
   for (int i = 0; i < n; i++) {
@@ -226,7 +294,8 @@ void accumulate_reflectors(double** a, int n, double* d) {
 // Q' x for each of the k vectors x = v[0..k-1] in place, from the reflectors
 // left by reduce_to_tridiagonal (Q = H_{n-1} ... H_2, so Q' x applies H_{n-1}
 // first), and h_i in d replaced by the diagonal.
-void apply_reflectors(double* const* a, int n, double* d, double* const* v, int k) {
+DORVE_VECTOR_CLONES void apply_reflectors(double* const* a, int n, double* d,
+                                          double* const* v, int k) {
   for (int i = n - 1; i >= 0; i--) {
     const int l = i - 1;
     const double* ai = a[i];
@@ -248,7 +317,8 @@ void apply_reflectors(double* const* a, int n, double* d, double* const* v, int 
 // applies it to whatever the caller carries along (the eigenvectors or a few
 // transformed vectors); the iteration itself does not depend on it.
 template <class Rotate>
-void ql_iterate(double* d, double* e, int n, Rotate rotate) {
+inline __attribute__((always_inline)) void ql_iterate(double* d, double* e, int n,
+                                                      Rotate rotate) {
   for (int i = 1; i < n; i++) e[i - 1] = e[i];
   e[n - 1] = 0.0;
 
@@ -278,7 +348,7 @@ void ql_iterate(double* d, double* e, int n, Rotate rotate) {
         spent++;
         iter++;
         double g = (d[l + 1] - d[l]) / (2.0 * e[l]);
-        double r = safe_hypot(g, 1.0);
+        double r = hypot_without_overflow(g, 1.0);
         g = d[m] - d[l] + e[l] / (g + (g > 0.0 ? fabs(r) : -fabs(r)));
         double s = 1.0;
         double c = 1.0;
@@ -287,7 +357,7 @@ void ql_iterate(double* d, double* e, int n, Rotate rotate) {
         for (i = m - 1; i >= l; i--) {
           const double f = s * e[i];
           const double b = c * e[i];
-          r = safe_hypot(f, g);
+          r = hypot_without_overflow(f, g);
           e[i + 1] = r;
           if (r == 0.0) {
             // Underflow: the matrix splits here; restart the search.
@@ -314,6 +384,23 @@ void ql_iterate(double* d, double* e, int n, Rotate rotate) {
   }
 }
 
+// The QL iteration carrying the eigenvectors along as rows.
+DORVE_VECTOR_CLONES void ql_with_eigenvector_rows(double* d, double* e, int n, double** z) {
+  ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
+}
+
+// The QL iteration carrying k vectors in the eigenvector basis along.
+DORVE_VECTOR_CLONES void ql_with_vectors(double* d, double* e, int n, double* const* v, int k) {
+  ql_iterate(d, e, n, [v, k](int i, double s, double c) {
+    for (int j = 0; j < k; j++) {
+      double* x = v[j];
+      const double f = x[i + 1];
+      x[i + 1] = s * x[i] + c * f;
+      x[i] = c * x[i] - s * f;
+    }
+  });
+}
+
 }  // namespace
 
 void householder_tridiag(double** a, int n, double* d, double* e) {
@@ -324,7 +411,7 @@ void householder_tridiag(double** a, int n, double* d, double* e) {
 void tqli(double* d, double* e, int n, double** z) {
   // Work on the transposed eigenvector matrix: eigenvector i is row i.
   transpose_in_place(z, n);
-  ql_iterate(d, e, n, [z, n](int i, double s, double c) { rotate_rows(z[i], z[i + 1], s, c, n); });
+  ql_with_eigenvector_rows(d, e, n, z);
   transpose_in_place(z, n);
 }
 
@@ -343,13 +430,6 @@ void eigen_symmetric_transform(double** a, int n, double* d, double* const* v, i
   alloc_real_vector(n, &e);
   reduce_to_tridiagonal(a, n, d, e);
   apply_reflectors(a, n, d, v, k);
-  ql_iterate(d, e, n, [v, k](int i, double s, double c) {
-    for (int j = 0; j < k; j++) {
-      double* x = v[j];
-      const double f = x[i + 1];
-      x[i + 1] = s * x[i] + c * f;
-      x[i] = c * x[i] - s * f;
-    }
-  });
+  ql_with_vectors(d, e, n, v, k);
   free_real_vector(n, &e);
 }

@@ -256,14 +256,19 @@ void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
   }
 }
 
-void finish_fit(FitState& s) {
+void finish_fit(FitState& s, bool from_coordinates) {
   KrigModel* kr = s.kr;
-  krCalcR(kr);
-  krCalcF(kr);
-  krCalc_augmR(kr);
-  decompose_R(s);
-  estimate_beta(s);
-  estimate_sigma2(s);
+  // Built afresh, whatever the model held, and kept for its predictions.
+  forget_decomposition_key(kr);
+  build_prediction_decomposition(kr);
+  if (from_coordinates) {
+    decompose_R_coordinates(s);
+    estimate_from_coordinates(s);
+  } else {
+    decompose_R(s);
+    estimate_beta(s);
+    estimate_sigma2(s);
+  }
   kr->init.R = 1;
   kr->init.F = 1;
   kr->init.U = 1;

@@ -5,7 +5,9 @@
 
 #include "kriging/correlation.h"
 #include "kriging/krigfit.h"
-#include "numeric/cholesky.h"
+#include "numeric/cpu_features.h"
+#include "numeric/lapack_cholesky.h"
+#include "numeric/vector_exp.h"
 #include "numeric/vecutil.h"
 #include "optim/quasi_newton.h"
 
@@ -17,59 +19,76 @@ namespace {
 constexpr double kGradientFtolRel = 1e-7;
 constexpr double kGradientGtol = 1e-4;
 
-// |dx|^p from ln|dx|; pow(0, 0) is 1 as in the correlation itself.
-double power_from_log(double log_dist, double p) {
-  if (std::isinf(log_dist)) return p == 0.0 ? 1.0 : 0.0;
-  return exp(p * log_dist);
+// Sums of many terms in eight interleaved parts, so that the additions
+// overlap.
+inline double sum_of_products(const double* a, const double* b, long count) {
+  double s[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  long k = 0;
+  for (; k + 8 <= count; k += 8)
+    for (int q = 0; q < 8; q++) s[q] += a[k + q] * b[k + q];
+  for (; k < count; k++) s[0] += a[k] * b[k];
+  return ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
 }
 
-// R into the lower triangle of w->L, with the per-pair powers and
-// correlations the gradient reuses.
-void build_R(LikelihoodGradient* w, const double* alpha, const double* theta, double s) {
+// R into w->L (column-major lower triangle: element (j, i), j > i, at
+// i * n + j, so that the pairs i < j run through memory in order), with the
+// per-pair powers |dx_l|^(2 - alpha_l) and correlations the gradient reuses.
+// The elementwise loops here and in the gradient use the widest vector
+// instructions at hand (one version per instruction set, chosen at load time).
+DORVE_VECTOR_CLONES void build_R(LikelihoodGradient* w, const double* alpha,
+                                 const double* theta, double s) {
   const int n = w->n, d = w->d;
+  const long pairs = w->pairs;
+  double* corr = w->corr.data();
+  for (long k = 0; k < pairs; k++) corr[k] = 0.0;
+  for (int l = 0; l < d; l++) {
+    const double p = 2.0 - alpha[l];
+    const double* ld = &w->log_dist[l * pairs];
+    double* dp = &w->dist_pow[l * pairs];
+    for (long k = 0; k < pairs; k++) dp[k] = p * ld[k];
+    exp_array(dp, dp, pairs);
+    // Coinciding coordinates: 0^p, with 0^0 = 1 as in the correlation itself.
+    for (long k : w->zero_dist[l]) dp[k] = p == 0.0 ? 1.0 : 0.0;
+    const double t = theta[l];
+    for (long k = 0; k < pairs; k++) corr[k] -= t * dp[k];
+  }
+  exp_array(corr, corr, pairs);
   long pair = 0;
   for (int i = 0; i < n; i++) {
-    w->L[static_cast<long>(i) * n + i] = 1.0;
-    for (int j = i + 1; j < n; j++, pair++) {
-      const double* ld = &w->log_dist[pair * d];
-      double* dp = &w->dist_pow[pair * d];
-      double sum = 0.0;
-      for (int l = 0; l < d; l++) {
-        dp[l] = power_from_log(ld[l], 2.0 - alpha[l]);
-        sum += theta[l] * dp[l];
-      }
-      w->corr[pair] = exp(-sum);
-      w->L[static_cast<long>(j) * n + i] = s * w->corr[pair];
-    }
+    double* column = &w->L[static_cast<long>(i) * n];
+    column[i] = 1.0;
+    for (int j = i + 1; j < n; j++, pair++) column[j] = s * corr[pair];
   }
 }
 
-// dL/dalpha, dL/dtheta and dL/ds from a and R^-1 in one pass over the pairs.
-void gradient_in_parameters(LikelihoodGradient* w, const double* theta, double s, double* g_alpha,
-                            double* g_theta, double* g_s) {
+// dL/dalpha, dL/dtheta and dL/ds from a and R^-1 (in w->L, laid out as R
+// was), the pairs of one design point at a time.
+DORVE_VECTOR_CLONES void gradient_in_parameters(LikelihoodGradient* w, const double* theta,
+                                                double s, double* g_alpha, double* g_theta,
+                                                double* g_s) {
   const int n = w->n, d = w->d;
+  const long pairs = w->pairs;
   for (int l = 0; l < d; l++) g_alpha[l] = g_theta[l] = 0.0;
   *g_s = 0.0;
-  const double* U = w->U.data();
-  long pair = 0;
-  for (int i = 0; i < n; i++) {
-    const double* u_i = U + static_cast<long>(i) * n;
+  double* wr = w->work.data();
+  double* term = w->work.data() + n;
+  long first = 0;
+  for (int i = 0; i < n - 1; first += n - 1 - i, i++) {
+    const int count = n - 1 - i;
+    const double* r_inv = w->L.data() + static_cast<long>(i) * n + i + 1;
+    const double* a = w->a.data() + i + 1;
+    const double* c = &w->corr[first];
     const double a_i = w->a[i] / w->sigma2;
-    for (int j = i + 1; j < n; j++, pair++) {
-      const double* u_j = U + static_cast<long>(j) * n;
-      const double r_inv = dot_product_unrolled(u_i + j, u_j + j, n - j);
-      const double weight = a_i * w->a[j] - r_inv;
-      const double c = w->corr[pair];
-      *g_s += weight * c;
-      const double wr = weight * s * c;
-      const double* ld = &w->log_dist[pair * d];
-      const double* dp = &w->dist_pow[pair * d];
-      for (int l = 0; l < d; l++) {
-        const double term = wr * dp[l];
-        g_theta[l] -= term;
-        // |dx|^p ln|dx| tends to 0 at dx = 0.
-        if (dp[l] != 0.0 && !std::isinf(ld[l])) g_alpha[l] += term * ld[l];
-      }
+    // weight * c for the pairs (i, j), j > i.
+    for (int k = 0; k < count; k++) wr[k] = (a_i * a[k] - r_inv[k]) * c[k];
+    *g_s += sum_of_products(wr, w->ones.data(), count);
+    for (int k = 0; k < count; k++) wr[k] *= s;
+    for (int l = 0; l < d; l++) {
+      const double* dp = &w->dist_pow[l * pairs + first];
+      for (int k = 0; k < count; k++) term[k] = wr[k] * dp[k];
+      g_theta[l] -= sum_of_products(term, w->ones.data(), count);
+      // |dx|^p ln|dx| tends to 0 at dx = 0, where the logarithm is kept as 0.
+      g_alpha[l] += sum_of_products(term, &w->log_dist[l * pairs + first], count);
     }
   }
   for (int l = 0; l < d; l++) g_alpha[l] *= theta[l];
@@ -81,24 +100,6 @@ struct SearchContext {
   std::vector<double> t;  // a copy the fallback may write through
 };
 
-// -L and its gradient for the minimiser; a point without a Cholesky factor
-// goes through the eigen path for its warnings and counters and is refused.
-bool negative_loglik(const double* x, int m, double* f, double* g, void* ctx) {
-  SearchContext* c = static_cast<SearchContext*>(ctx);
-  double L = 0.0;
-  const LikelihoodStatus status = likelihood_gradient_eval(c->w, x, &L, g);
-  if (status == LikelihoodStatus::kOk) {
-    *f = -L;
-    for (int i = 0; i < m; i++) g[i] = -g[i];
-    return true;
-  }
-  if (status == LikelihoodStatus::kNotPositiveDefinite) {
-    c->t.assign(x, x + m);
-    *f = c->fallback(c->t.data(), m);
-  }
-  return false;
-}
-
 }  // namespace
 
 void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const double* y, int n,
@@ -108,30 +109,45 @@ void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const do
   w->random_error = random_error;
   w->y.assign(y, y + n);
   const long pairs = static_cast<long>(n) * (n - 1) / 2;
-  w->log_dist.resize(pairs * d);
-  w->dist_pow.resize(pairs * d);
-  w->corr.resize(pairs);
-  long pair = 0;
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++, pair++)
-      for (int l = 0; l < d; l++) w->log_dist[pair * d + l] = log(fabs(X[i][l] - X[j][l]));
+  w->pairs = pairs;
+  w->log_dist.assign(pairs * d, 0.0);
+  w->dist_pow.assign(pairs * d, 0.0);
+  w->corr.assign(pairs, 0.0);
+  w->zero_dist.assign(d, std::vector<long>());
+  for (int l = 0; l < d; l++) {
+    long pair = 0;
+    for (int i = 0; i < n; i++) {
+      for (int j = i + 1; j < n; j++, pair++) {
+        const double dx = fabs(X[i][l] - X[j][l]);
+        // exp(p * 0) = 1 is corrected to 0^p after the exponential.
+        if (dx == 0.0) w->zero_dist[l].push_back(pair);
+        w->log_dist[l * pairs + pair] = dx == 0.0 ? 0.0 : log(dx);
+      }
+    }
+  }
   w->L.assign(static_cast<size_t>(n) * n, 0.0);
-  w->U.assign(static_cast<size_t>(n) * n, 0.0);
-  w->work.assign(n, 0.0);
+  w->work.assign(2 * static_cast<size_t>(n), 0.0);
+  w->ones.assign(n, 1.0);
+  w->alpha.assign(d, 0.0);
+  w->theta.assign(d, 0.0);
   w->ones_w.assign(n, 0.0);
   w->resid_w.assign(n, 0.0);
   w->a.assign(n, 0.0);
 }
 
-LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
-                                          double* grad) {
+namespace {
+
+// The value part of an evaluation at t: R, its factor (left in w->L), beta,
+// sigma2 and L in *loglik. kNotPositiveDefinite when the factor or the
+// value cannot be formed.
+LikelihoodStatus likelihood_value(LikelihoodGradient* w, const double* t, double* loglik) {
   const int n = w->n, d = w->d;
-  std::vector<double> alpha(d), theta(d);
   double s = 1.0;
-  corpar_from_t(t, d, w->random_error, alpha.data(), theta.data(), &s);
-  build_R(w, alpha.data(), theta.data(), s);
+  corpar_from_t(t, d, w->random_error, w->alpha.data(), w->theta.data(), &s);
+  w->share = s;
+  build_R(w, w->alpha.data(), w->theta.data(), s);
   double* L = w->L.data();
-  if (!cholesky_lower(L, n, kSingularEigenvalue)) return LikelihoodStatus::kNotPositiveDefinite;
+  if (!lapack_cholesky(L, n, kSingularEigenvalue)) return LikelihoodStatus::kNotPositiveDefinite;
 
   double logdet = 0.0;
   for (int i = 0; i < n; i++) logdet += log(L[static_cast<long>(i) * n + i]);
@@ -139,9 +155,9 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
 
   // Generalised least squares in the whitened coordinates L^-1 F, L^-1 y.
   std::fill(w->ones_w.begin(), w->ones_w.end(), 1.0);
-  solve_lower(L, n, w->ones_w.data());
+  lapack_solve_lower(L, n, w->ones_w.data());
   w->resid_w = w->y;
-  solve_lower(L, n, w->resid_w.data());
+  lapack_solve_lower(L, n, w->resid_w.data());
   const double* ones = w->ones_w.data();
   w->beta = dot_product(ones, n, w->resid_w.data()) / dot_product(ones, n, ones);
   for (int i = 0; i < n; i++) w->resid_w[i] -= w->beta * w->ones_w[i];
@@ -149,23 +165,28 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   if (!(w->sigma2 > 0.0)) return LikelihoodStatus::kNotPositiveDefinite;
   const double value = -0.5 * (n * log(w->sigma2) + w->logdet);
   if (!std::isfinite(value)) return LikelihoodStatus::kNotPositiveDefinite;
-
-  // tr(R^-1) is the sum of the squares of L'^-1.
-  inverse_of_lower_transposed(L, n, w->U.data(), w->work.data());
-  double trace = 0.0;
-  for (int i = 0; i < n; i++) {
-    const double* u_i = &w->U[static_cast<long>(i) * n + i];
-    trace += dot_product_unrolled(u_i, u_i, n - i);
-  }
-  if (!(1.0 / trace > kMinCorrelationEigenvalue)) return LikelihoodStatus::kNearlySingular;
   *loglik = value;
+  return LikelihoodStatus::kOk;
+}
+
+// The rest of an evaluation after likelihood_value: R^-1 in place of the
+// factor, the test of 1 / tr(R^-1), and the gradient in t when grad is not
+// null.
+LikelihoodStatus likelihood_gradient_part(LikelihoodGradient* w, const double* t, double* grad) {
+  const int n = w->n, d = w->d;
+  double* L = w->L.data();
+  // a = R^-1 (y - F beta), while L still holds the factor; then R^-1 in its place.
+  w->a = w->resid_w;
+  lapack_solve_lower_transposed(L, n, w->a.data());
+  lapack_inverse_from_cholesky(L, n);
+  double trace = 0.0;
+  for (int i = 0; i < n; i++) trace += L[static_cast<long>(i) * n + i];
+  if (!(1.0 / trace > kMinCorrelationEigenvalue)) return LikelihoodStatus::kNearlySingular;
   if (grad == nullptr) return LikelihoodStatus::kOk;
 
-  w->a = w->resid_w;
-  solve_lower_transposed(L, n, w->a.data());
   std::vector<double> g_alpha(d), g_theta(d);
   double g_s = 0.0;
-  gradient_in_parameters(w, theta.data(), s, g_alpha.data(), g_theta.data(), &g_s);
+  gradient_in_parameters(w, w->theta.data(), w->share, g_alpha.data(), g_theta.data(), &g_s);
   // Chain rule to t: alpha = sin t + 1, theta = t^2 / 10, s = sin t / 2 + 0.5.
   for (int l = 0; l < d; l++) {
     grad[l] = g_alpha[l] * cos(t[l]);
@@ -174,6 +195,44 @@ LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t
   if (w->random_error) grad[2 * d] = g_s * cos(t[2 * d]) / 2.0;
   return LikelihoodStatus::kOk;
 }
+
+}  // namespace
+
+LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
+                                          double* grad) {
+  double value = 0.0;
+  LikelihoodStatus status = likelihood_value(w, t, &value);
+  if (status == LikelihoodStatus::kOk) status = likelihood_gradient_part(w, t, grad);
+  if (status == LikelihoodStatus::kOk) *loglik = value;
+  return status;
+}
+
+namespace {
+
+// -L for the minimiser, and its gradient when -L is at most bound (a point
+// above it is refused by the line search whatever its gradient, which then
+// costs nothing: only the factor was formed). A point without a Cholesky
+// factor goes through the eigen path for its warnings and counters and is
+// refused, as is a nearly singular one that the search would accept.
+QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, double* f, double* g,
+                                      void* ctx) {
+  SearchContext* c = static_cast<SearchContext*>(ctx);
+  double L = 0.0;
+  LikelihoodStatus status = likelihood_value(c->w, x, &L);
+  if (status == LikelihoodStatus::kNotPositiveDefinite) {
+    c->t.assign(x, x + m);
+    *f = c->fallback(c->t.data(), m);
+    return QuasiNewtonEvaluation::kUnusable;
+  }
+  *f = -L;
+  if (*f > bound) return QuasiNewtonEvaluation::kValueOnly;
+  status = likelihood_gradient_part(c->w, x, g);
+  if (status != LikelihoodStatus::kOk) return QuasiNewtonEvaluation::kUnusable;
+  for (int i = 0; i < m; i++) g[i] = -g[i];
+  return QuasiNewtonEvaluation::kValueAndGradient;
+}
+
+}  // namespace
 
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
                         FallbackObjective fallback, int max_evaluations, bool* hit_limit) {
@@ -188,7 +247,8 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
     control.max_evaluations = max_evaluations - evaluations;
     if (control.max_evaluations <= 0) break;
     x.assign(P[v], P[v] + m);
-    const QuasiNewtonResult r = quasi_newton_minimize(negative_loglik, &ctx, m, x.data(), control);
+    const QuasiNewtonResult r =
+        quasi_newton_minimize_bounded(negative_loglik, &ctx, m, x.data(), control);
     evaluations += r.evaluations;
     if (r.started) {
       for (int j = 0; j < m; j++) P[0][j] = x[j];

@@ -1,6 +1,7 @@
 // The profile log-likelihood of a kriging model and its gradient in the
-// transformed parameters t, from a Cholesky factorisation of R, and the
-// gradient search of one fit try built on it.
+// transformed parameters t, from a blocked Cholesky factorisation of R and
+// the inverse built on it (LAPACK), and the gradient search of one fit try
+// built on it.
 //
 // For R = L L' (F a column of ones): beta and sigma2 by generalised least
 // squares with triangular solves, L = -0.5 (n ln sigma2 + 2 sum ln L_ii),
@@ -22,12 +23,19 @@ struct LikelihoodGradient {
   int d = 0;
   bool random_error = false;  // t has the stochastic share as entry 2d
   std::vector<double> y;          // n responses
-  std::vector<double> log_dist;   // per pair i < j, d values: ln|x_il - x_jl| (-inf for 0)
-  std::vector<double> dist_pow;   // per pair, d values: |x_il - x_jl|^(2 - alpha_l)
+  long pairs = 0;                 // n (n - 1) / 2 pairs i < j, in order (i, then j)
+  // For each variable l, an array over the pairs (entry l * pairs + pair):
+  std::vector<double> log_dist;   // ln|x_il - x_jl|, 0 where the two coincide
+  std::vector<double> dist_pow;   // |x_il - x_jl|^(2 - alpha_l)
+  std::vector<std::vector<long>> zero_dist;  // per variable: the pairs with x_il = x_jl
   std::vector<double> corr;       // per pair: the correlation without the share s
-  std::vector<double> L;          // n x n: R, then its lower Cholesky factor
-  std::vector<double> U;          // n x n: upper triangle L'^-1
-  std::vector<double> work;       // n
+  std::vector<double> alpha;      // d: the parameters of the last evaluation
+  std::vector<double> theta;      // d
+  double share = 1.0;             // the stochastic share of the last evaluation
+  std::vector<double> work;       // 2 n
+  std::vector<double> ones;       // n
+  std::vector<double> L;          // n x n, column-major lower triangle: R, its
+                                  // Cholesky factor, then R^-1
   std::vector<double> ones_w;     // n: L^-1 F
   std::vector<double> resid_w;    // n: L^-1 (y - F beta)
   std::vector<double> a;          // n: R^-1 (y - F beta)

@@ -29,6 +29,8 @@ struct CurrentFitScope {
   CurrentFitScope& operator=(const CurrentFitScope&) = delete;
 };
 
+bool uses_gradient_search() { return strcmp(g_settings.MleMethod, "gradient") == 0; }
+
 // What one try of the search found: the best t is left in row 0 of the
 // vertices, value is the objective there (the negative log-likelihood) and
 // evaluations the count the search method reports.
@@ -251,7 +253,7 @@ void run_planned_try(PlannedFit* fit, int attempt) {
   PlannedTry& t = fit->tries[attempt];
   TryWork work;
   open_try_work(fit->kr, &work);
-  const bool use_gradient = strcmp(g_settings.MleMethod, "gradient") == 0;
+  const bool use_gradient = uses_gradient_search();
   const TryResult result = use_gradient ? run_gradient_try(work.state, fit->m, t.P, t.Y)
                                         : run_simplex_try(work.state, fit->m, t.P, t.Y);
   const int k = result.evaluations;
@@ -303,7 +305,7 @@ void complete_fit(PlannedFit* fit) {
     kr->stochratio[0] = best_stochratio;
   }
   if (some_try_is_genuine(fit)) {
-    finish_fit(s);
+    finish_fit(s, uses_gradient_search());
     kr->fit_failure = kFitNotFailed;
     report_fit(kr);
   } else {

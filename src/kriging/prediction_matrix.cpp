@@ -43,10 +43,10 @@ bool model_ready(const KrigModel* kr) {
   return parameters && responses;
 }
 
-// The model's augmented matrix is built and decomposed once, from R made
-// afresh out of the parameters as they stand (reading a YDescription may
-// change the stochastic share without touching R), and every point is
-// predicted from that decomposition.
+// Every point is predicted from the model's decomposition for its
+// parameters as they stand (built once, and again only when the design or a
+// parameter has changed: reading a YDescription, for one, may change the
+// stochastic share without touching R).
 //
 // The listing has always shown the singular-matrix warning twice per
 // near-zero eigenvalue during Predict (the matrix used to be decomposed a
@@ -62,9 +62,7 @@ void repeat_singular_warnings(const KrigModel* kr) {
 // Predictions and standard errors of model kr at the P points into columns
 // column and column + 1 of result.
 void predict_model(KrigModel* kr, int P, double* const* points, double** result, int column) {
-  krCalcR(kr);
-  ensure_init(kr, "F");
-  krCalc_augmR(kr);
+  build_prediction_decomposition(kr);
   repeat_singular_warnings(kr);
   double** temp = nullptr;
   alloc_real_matrix(P, 2, &temp);

@@ -2,12 +2,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/ordered_tasks.h"
+#include "base/settings.h"
 #include "data/dumps.h"
 #include "data/model_store.h"
 #include "kriging/correlation.h"
+#include "numeric/ordered_product.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 
@@ -27,6 +31,36 @@ struct AnyXState {
 
 AnyXState g_anyx;
 
+// Points whose vectors v share one pass over V.
+constexpr int kPointBlock = 192;
+
+// The raw results of a block of points: prediction and 1 - v'A+v (the MSE
+// over sigma2, before the check of negative values), two per point.
+void predict_block(KrigModel* kr, double* const* Xs, int N, double* const* V,
+                   const double* inveig, const double* b, int count, double* const* points,
+                   double* raw) {
+  const int m = N + 1;
+  const int d = kr->d[0];
+  std::vector<double> vs(static_cast<size_t>(count) * m);  // rows v = (1, r(x))
+  std::vector<double> gs(vs.size());                       // rows V'v
+  std::vector<double> a(m);                                // V'v scaled by inveig
+  for (int q = 0; q < count; q++) {
+    double* v = &vs[static_cast<size_t>(q) * m];
+    v[0] = 1.0;
+    calcr(points[q], v + 1, Xs, kr->alpha, kr->theta, kr->stochratio[0], N, d);
+  }
+  if (count == 1)
+    ordered_vector_times_matrix(vs.data(), m, V, m, gs.data());
+  else
+    ordered_rows_times_matrix(vs.data(), count, m, V, m, gs.data());
+  for (int q = 0; q < count; q++) {
+    const double* g = &gs[static_cast<size_t>(q) * m];
+    for (int i = 0; i < m; i++) a[i] = g[i] * inveig[i];
+    raw[2 * q] = dot_product(a.data(), m, b);
+    raw[2 * q + 1] = 1.0 - dot_product(a.data(), m, g);
+  }
+}
+
 // Predicts at every point from the decomposition (V, inveig) of the
 // augmented matrix of the N observed points (Xs, ys). r_check_message is the
 // fatal text for a model with more than one regression term.
@@ -35,37 +69,41 @@ void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
                     double** result, const char* r_check_message) {
   // Only the intercept exists; anything else would not match V's order.
   if (kr->r[0] != 1) fatal_error(r_check_message);
+  // calcr's own check, made once before the first point.
+  const double s = kr->stochratio[0];
+  if (P > 0 && !(s >= 0.0 && s <= 1.0))
+    fatal_error_value("calcr: stochratio not within [0,1]", s, "stochratio: ");
   const int m = N + 1;
-  double* v = nullptr;  // (1, r(x))
-  double* w = nullptr;  // (0, y)
-  double* a = nullptr;  // V'v scaled by inveig
-  double* b = nullptr;  // V'w
-  double* g = nullptr;  // V'v
-  alloc_real_vector(m, &v);
-  alloc_real_vector(m, &w);
-  alloc_real_vector(m, &a);
-  alloc_real_vector(m, &b);
-  alloc_real_vector(m, &g);
+  std::vector<double> w(m), b(m);  // w = (0, y), b = V'w, the same for every point
   w[0] = 0.0;
   for (int i = 0; i < N; i++) w[i + 1] = ys[i];
-  vector_times_matrix(w, m, V, m, b);  // the same for every point
-  const int d = kr->d[0];
+  ordered_vector_times_matrix(w.data(), m, V, m, b.data());
+  std::vector<double> raw(2 * static_cast<size_t>(P));
+  const int blocks = (P + kPointBlock - 1) / kPointBlock;
+  const auto block = [&](int k) {
+    const int first = k * kPointBlock;
+    const int count = P - first < kPointBlock ? P - first : kPointBlock;
+    predict_block(kr, Xs, N, V, inveig, b.data(), count, points + first,
+                  &raw[2 * static_cast<size_t>(first)]);
+  };
+  // The blocks are independent and print nothing, so they may share the
+  // fit's threads; the checks below that may print run in point order.
+  if (blocks > 1 && g_settings.Threads > 1) {
+    std::vector<TaskRecord> records;
+    run_ordered_tasks(blocks, g_settings.Threads, block, &records);
+    for (const TaskRecord& r : records) {
+      fputs(r.output.c_str(), out_stream());
+      if (r.fatal.raised) raise_captured_fatal(r.fatal);
+    }
+  } else {
+    for (int k = 0; k < blocks; k++) block(k);
+  }
   for (int p = 0; p < P; p++) {
-    v[0] = 1.0;
-    calcr(points[p], v + 1, Xs, kr->alpha, kr->theta, kr->stochratio[0], N, d);
-    vector_times_matrix(v, m, V, m, g);
-    copy_real_vector(m, g, a);
-    scale_vector_elementwise(inveig, m, a);
-    result[p][0] = dot_product(a, m, b);
-    double mse = (1.0 - dot_product(a, m, g)) * kr->sigma2[0];
+    result[p][0] = raw[2 * p];
+    double mse = raw[2 * p + 1] * kr->sigma2[0];
     if (!(mse >= 0.0)) mse = check_mse(kr, mse, p);
     result[p][1] = sqrt(mse);
   }
-  free_real_vector(m, &v);
-  free_real_vector(m, &w);
-  free_real_vector(m, &a);
-  free_real_vector(m, &b);
-  free_real_vector(m, &g);
 }
 
 }  // namespace

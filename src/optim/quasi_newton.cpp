@@ -24,7 +24,7 @@ double max_abs(const std::vector<double>& a) {
 }
 
 struct Search {
-  ValueGradientFunction fg;
+  BoundedValueGradientFunction fg;
   void* ctx;
   int n;
   const QuasiNewtonControl& control;
@@ -32,11 +32,28 @@ struct Search {
 
   bool out_of_budget() const { return evaluations >= control.max_evaluations; }
 
-  bool evaluate(const std::vector<double>& x, double* f, std::vector<double>* g) {
+  // False when x cannot be evaluated; otherwise *f, and g unless *f > bound.
+  bool evaluate(const std::vector<double>& x, double bound, double* f, std::vector<double>* g) {
     evaluations++;
-    return fg(x.data(), n, f, g->data(), ctx) && std::isfinite(*f);
+    const QuasiNewtonEvaluation e = fg(x.data(), n, bound, f, g->data(), ctx);
+    if (e == QuasiNewtonEvaluation::kUnusable || !std::isfinite(*f)) return false;
+    // A value at or below the bound must come with its gradient.
+    return e == QuasiNewtonEvaluation::kValueAndGradient || *f > bound;
   }
 };
+
+// A function with its gradient everywhere, seen as a bounded one.
+struct PlainFunction {
+  ValueGradientFunction fg;
+  void* ctx;
+};
+
+QuasiNewtonEvaluation plain_evaluation(const double* x, int n, double, double* f, double* g,
+                                       void* ctx) {
+  const PlainFunction* p = static_cast<const PlainFunction*>(ctx);
+  return p->fg(x, n, f, g, p->ctx) ? QuasiNewtonEvaluation::kValueAndGradient
+                                   : QuasiNewtonEvaluation::kUnusable;
+}
 
 // A point with its value and gradient.
 struct Point {
@@ -62,8 +79,9 @@ LineResult line_search(Search& s, const Point& p, const std::vector<double>& dir
   trial.g.resize(s.n);
   for (int k = 0; k < kMaxLineTrials && !s.out_of_budget(); k++) {
     for (int i = 0; i < s.n; i++) trial.x[i] = p.x[i] + a * dir[i];
-    const bool ok = s.evaluate(trial.x, &trial.f, &trial.g);
-    if (!ok || trial.f > p.f + kArmijo * a * slope0) {
+    const double bound = p.f + kArmijo * a * slope0;
+    const bool ok = s.evaluate(trial.x, bound, &trial.f, &trial.g);
+    if (!ok || trial.f > bound) {
       hi = a;
       if (ok && !have_lo) {
         // Minimum of the quadratic through f(0), f'(0) and f(a), kept within
@@ -112,12 +130,18 @@ void set_identity(std::vector<double>& H, int n, double scale) {
 
 QuasiNewtonResult quasi_newton_minimize(ValueGradientFunction fg, void* ctx, int n, double* x,
                                         const QuasiNewtonControl& control) {
+  PlainFunction plain{fg, ctx};
+  return quasi_newton_minimize_bounded(plain_evaluation, &plain, n, x, control);
+}
+
+QuasiNewtonResult quasi_newton_minimize_bounded(BoundedValueGradientFunction fg, void* ctx, int n,
+                                                double* x, const QuasiNewtonControl& control) {
   QuasiNewtonResult result;
   Search s{fg, ctx, n, control};
   Point p;
   p.x.assign(x, x + n);
   p.g.resize(n);
-  if (!s.evaluate(p.x, &p.f, &p.g)) {
+  if (!s.evaluate(p.x, INFINITY, &p.f, &p.g)) {
     result.evaluations = s.evaluations;
     return result;
   }

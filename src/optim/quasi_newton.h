@@ -34,4 +34,22 @@ struct QuasiNewtonResult {
 QuasiNewtonResult quasi_newton_minimize(ValueGradientFunction fg, void* ctx, int n, double* x,
                                         const QuasiNewtonControl& control);
 
+// A function whose gradient costs more than its value: at x it stores f(x)
+// in *f and, unless f(x) > bound, the gradient in g. The line search refuses
+// every trial point above its sufficient-decrease bound, so such points need
+// no gradient.
+enum class QuasiNewtonEvaluation {
+  kUnusable,          // x cannot be evaluated (or its gradient not formed)
+  kValueOnly,         // f(x) > bound: g not set
+  kValueAndGradient,
+};
+typedef QuasiNewtonEvaluation (*BoundedValueGradientFunction)(const double* x, int n,
+                                                              double bound, double* f, double* g,
+                                                              void* ctx);
+
+// The same search with such a function: the same steps as with the gradient
+// at every point.
+QuasiNewtonResult quasi_newton_minimize_bounded(BoundedValueGradientFunction fg, void* ctx, int n,
+                                                double* x, const QuasiNewtonControl& control);
+
 #endif  // DORVE_OPTIM_QUASI_NEWTON_H_

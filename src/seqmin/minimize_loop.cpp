@@ -162,12 +162,9 @@ bool fit_models(KrigModel* models, KrigArray* ka) {
   return fitted;
 }
 
-// Rebuilds R, F and the decomposition of one model with its present parameters.
-void recompute_decomposition(KrigModel* kr) {
-  krCalcR(kr);
-  krCalcF(kr);
-  krCalc_augmR(kr);
-}
+// R, F and the decomposition of one model for its present parameters (kept
+// from its fit when nothing has changed since).
+void recompute_decomposition(KrigModel* kr) { build_prediction_decomposition(kr); }
 
 void refresh_models(KrigModel* models, KrigArray* ka) {
   recompute_decomposition(response_of(models, ka));

@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "kriging_model_support.h"
@@ -250,4 +252,45 @@ TEST(PredictorDeathTest, PredictionStateAdmitsOneUserAndMustBeBracketed) {
         krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 3, 1, pts.m, res.m);
       },
       ::testing::ExitedWithCode(1), "mse_anyX : Code Bug : ad!= \\*kr->d");
+}
+
+// The decomposition is kept while the model's inputs stay and rebuilt when
+// one changes: a stale one would predict with the old theta.
+TEST(Predictor, PredictionDecompositionFollowsTheParameters) {
+  Lcg g(8);
+  const Mat X = design(g, 12, 2);
+  const std::vector<double> y = response(X);
+  TestModel m(X, y);
+  m.set_parameters({0.0, 0.5}, {0.8, 0.4}, 1.0, 2.0);
+  Points pts({{1.1, 2.3}}), res(1, 2);
+  for (double theta0 : {0.8, 0.8, 1.7}) {
+    m.kr.theta[0] = theta0;
+    build_prediction_decomposition(&m.kr);
+    krigblup(&m.kr, 1, pts.m, res.m);
+    double pred, mse;
+    reference_prediction(X, y, {0.0, 0.5}, {theta0, 0.4}, 1.0, 2.0, {1.1, 2.3}, &pred, &mse);
+    EXPECT_NEAR(res.m[0][0], pred, 1e-9 * fabs(pred)) << theta0;
+    EXPECT_NEAR(res.m[0][1], sqrt(mse), 1e-7 * sqrt(mse)) << theta0;
+  }
+}
+
+// Points predicted in blocks, on two threads, give each point's own result
+// bit for bit.
+TEST(Predictor, ManyPointsAtOnceEqualOneAtATime) {
+  Lcg g(9);
+  const Mat X = design(g, 25, 3);
+  const std::vector<double> y = response(X);
+  TestModel m(X, y);
+  m.set_parameters({0.2, 0.9, 1.5}, {0.6, 0.3, 1.1}, 0.9, 3.0);
+  make_current(m);
+  const int P = 450;
+  Points pts(design(g, P, 3)), all(P, 2), one(1, 2);
+  const int threads = g_settings.Threads;
+  g_settings.Threads = 2;
+  krigblup(&m.kr, P, pts.m, all.m);
+  g_settings.Threads = threads;
+  for (int p = 0; p < P; p++) {
+    krigblup(&m.kr, 1, &pts.m[p], one.m);
+    ASSERT_EQ(memcmp(all.m[p], one.m[0], 2 * sizeof(double)), 0) << p;
+  }
 }

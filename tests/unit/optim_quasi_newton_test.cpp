@@ -56,3 +56,35 @@ TEST(QuasiNewton, StopsAtTheEvaluationLimit) {
   EXPECT_EQ(r.evaluations, 10);
   EXPECT_LT(r.f, 24.2);  // below the start value
 }
+
+namespace {
+
+// Rosenbrock's function that forms its gradient only when f <= bound,
+// counting how often it does; ctx is that count.
+QuasiNewtonEvaluation bounded_rosenbrock(const double* x, int n, double bound, double* f,
+                                         double* g, void* ctx) {
+  double unused[2];
+  rosenbrock(x, n, f, unused, nullptr);
+  if (*f > bound) return QuasiNewtonEvaluation::kValueOnly;
+  ++*static_cast<int*>(ctx);
+  rosenbrock(x, n, f, g, nullptr);
+  return QuasiNewtonEvaluation::kValueAndGradient;
+}
+
+}  // namespace
+
+// Gradients skipped above the line search's bound change no step: the same
+// points, in fewer gradient evaluations.
+TEST(QuasiNewton, BoundedFunctionTakesTheSameSteps) {
+  double plain[2] = {-1.2, 1.0}, bounded[2] = {-1.2, 1.0};
+  const QuasiNewtonResult a = quasi_newton_minimize(rosenbrock, nullptr, 2, plain,
+                                                    QuasiNewtonControl());
+  int gradients = 0;
+  const QuasiNewtonResult b = quasi_newton_minimize_bounded(bounded_rosenbrock, &gradients, 2,
+                                                            bounded, QuasiNewtonControl());
+  EXPECT_EQ(a.evaluations, b.evaluations);
+  EXPECT_EQ(a.f, b.f);
+  EXPECT_EQ(plain[0], bounded[0]);
+  EXPECT_EQ(plain[1], bounded[1]);
+  EXPECT_LT(gradients, b.evaluations);
+}
