@@ -22,6 +22,7 @@
 #include "kriging/predictor.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
+#include "numeric/space_filling.h"
 #include "optim/powell.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/minimize_loop.h"
@@ -96,6 +97,7 @@ void reset_program_state() {
   g_interp.interactive = false;
   g_settings = Settings();
   set_random_seeds(10, 20, 1000);
+  seed_design_stream(10);
   reset_alloc_registry();
   set_alloc_tracking(true);
   reset_fit_state();
