@@ -350,6 +350,28 @@ bool xdesc_entry_usable(const char* label, const char* entry) {
   return !is_limit_label(label) || is_finite_number(entry);
 }
 
+// Every y variable's model takes the design and its column of cells (rows
+// x cols, with names); the first read makes the y variables.
+void install_responses(KrigModel** models, KrigArray* ka, double* const* cells,
+                       const StringSlot* names, int rows, int cols) {
+  const bool was_initialized = ka->initialized != 0;
+  if (!was_initialized) create_y_variables(models, ka, cols);
+  KrigModel* m = *models;
+  for (int i = 1; i < cols; i++) copy_KrigModel(&m[0], &m[i]);
+  for (int i = 0; i < cols; i++) {
+    KrigModel* kr = &m[i];
+    if (was_initialized) {
+      if (kr->n[0] != rows) clear_derived(kr);
+      kr->n[0] = rows;
+      kr->nfixed = 1;
+    }
+    set_yname(kr, names[i]);
+    for (int row = 0; row < rows; row++) kr->y[row] = cells[row][i];
+    kr->init.y = 1;
+    kr->y_dropped = 0;
+  }
+}
+
 // ---- Design ----
 
 // Makes cells (rows x cols, with names; taken over) the design of model 0,
@@ -431,23 +453,8 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
         return finish(&t, 9);
       }
     }
-  } else {
-    create_y_variables(models, ka, t.cols);
   }
-  KrigModel* m = *models;
-  for (int i = 1; i < t.cols; i++) copy_KrigModel(&m[0], &m[i]);
-  for (int i = 0; i < t.cols; i++) {
-    KrigModel* kr = &m[i];
-    if (was_initialized) {
-      if (kr->n[0] != t.rows) clear_derived(kr);
-      kr->n[0] = t.rows;
-      kr->nfixed = 1;
-    }
-    set_yname(kr, t.names[i]);
-    for (int row = 0; row < t.rows; row++) kr->y[row] = t.cells[row][i];
-    kr->init.y = 1;
-    kr->y_dropped = 0;
-  }
+  install_responses(models, ka, t.cells, t.names, t.rows, t.cols);
   return finish(&t, 0);
 }
 
@@ -665,4 +672,9 @@ void set_ranges(KrigModel* models, const KrigArray* ka, double* const* range) {
   m0->init.range = 1;
   check_design_in_range(m0);
   share_ranges(models, ka);
+}
+
+void set_responses(KrigModel** models, KrigArray* ka, double* const* y, const StringSlot* names,
+                   int rows, int cols) {
+  install_responses(models, ka, y, names, rows, cols);
 }

@@ -47,6 +47,13 @@ int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name);
 void set_design(KrigModel* models, const KrigArray* ka, double* const* points,
                 const StringSlot* names, int rows, int cols);
 
+// Makes y (rows x cols, column j named names[j]) the responses, as read_y
+// does with a file that passed its checks: rows is model 0's n and, once the
+// y variables exist, cols and the names are theirs; the first responses make
+// the y variables.
+void set_responses(KrigModel** models, KrigArray* ka, double* const* y, const StringSlot* names,
+                   int rows, int cols);
+
 // The box an XDescription file describes, read on its own (no X needed).
 struct XBox {
   int d = 0;

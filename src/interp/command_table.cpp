@@ -46,6 +46,9 @@ void run_cross_validate(Session& s, char** tokens, int count) {
 // A design set as X may create or resize models: the handler gets the address.
 void run_design(Session& s, char** tokens, int count) { Design(s.models, s.ka, tokens, count); }
 
+// The first answers may create the y variables, which moves the models' array.
+void run_evaluate(Session& s, char** tokens, int count) { Evaluate(s.models, s.ka, tokens, count); }
+
 // Reading y may move the models' array: the handler gets its address.
 void run_inout(Session& s, char** tokens, int count) { inout(s.models, s.ka, tokens, count); }
 
@@ -80,6 +83,7 @@ const char* const kMainEffectsNames[] = {"MainEffects", nullptr};
 const char* const kJointEffectsNames[] = {"JointEffects", nullptr};
 const char* const kCrossValidateNames[] = {"CrossValidate", "cv", nullptr};
 const char* const kDesignNames[] = {"Design", nullptr};
+const char* const kEvaluateNames[] = {"Evaluate", nullptr};
 const char* const kSystemCommandNames[] = {"SystemCommandObjectiveFunction", nullptr};
 const char* const kDatabaseNames[] = {"database", "Database", nullptr};
 const char* const kHelpNames[] = {"Info", "i", "info", "help", "Help", "h", nullptr};
@@ -96,6 +100,7 @@ const CommandRow kCommandTable[] = {
     {kJointEffectsNames, nullptr, run_joint_effects},
     {kCrossValidateNames, nullptr, run_cross_validate},
     {kDesignNames, nullptr, run_design},
+    {kEvaluateNames, nullptr, run_evaluate},
     {nullptr, is_matrix_command_word, run_inout},
     {nullptr, is_setting_word, run_setting},
     {kSystemCommandNames, nullptr, run_system_command_objective},

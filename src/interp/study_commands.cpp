@@ -7,6 +7,7 @@
 
 #include "base/interpreter.h"
 #include "data/space_filling_design.h"
+#include "seqmin/evaluate.h"
 
 namespace {
 
@@ -64,4 +65,12 @@ void Design(KrigModel** models, KrigArray* ka, char** tokens, int count) {
   int n = 0;
   if (!parse_design_size(tokens[1], &n)) return;
   make_space_filling_design(models, ka, n, box_file, target);
+}
+
+void Evaluate(KrigModel** models, KrigArray* ka, char**, int count) {
+  if (count != 1) {
+    say("Unexpected Input. No tokens should follow 'Evaluate'\n");
+    return;
+  }
+  evaluate_design(models, ka);
 }

@@ -11,4 +11,7 @@ struct KrigArray;
 // target: X, a matrix file (".csv": CSV), or "screen" / "s".
 void Design(KrigModel** models, KrigArray* ka, char** tokens, int count);
 
+// "Evaluate" alone: the objective on every row of X that has no y yet.
+void Evaluate(KrigModel** models, KrigArray* ka, char** tokens, int count);
+
 #endif  // DORVE_INTERP_STUDY_COMMANDS_H_

@@ -60,6 +60,11 @@ bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix)
   return true;
 }
 
+void write_journal(const JournalMatrix& x, const JournalMatrix& y) {
+  if (!write_matrix_atomically(kJournalXFile, x)) report_journal_failure(kJournalXFile, errno);
+  if (!write_matrix_atomically(kJournalYFile, y)) report_journal_failure(kJournalYFile, errno);
+}
+
 void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count,
                          const double* const* xs, const double* const* ys) {
   const KrigModel& kr = models[0];
@@ -79,10 +84,8 @@ void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count
     for (int i = 0; i < count; i++) yrows[n + i][j] = ys[i][j];
     snprintf(ynames[j], kSlotLen, "%s", models[j].yname);
   }
-  const JournalMatrix xm{rows, d, xrows, kr.xlabels, "X Matrix"};
-  const JournalMatrix ym{rows, k, yrows, ynames, "y Matrix"};
-  if (!write_matrix_atomically(kJournalXFile, xm)) report_journal_failure(kJournalXFile, errno);
-  if (!write_matrix_atomically(kJournalYFile, ym)) report_journal_failure(kJournalYFile, errno);
+  write_journal(JournalMatrix{rows, d, xrows, kr.xlabels, "X Matrix"},
+                JournalMatrix{rows, k, yrows, ynames, "y Matrix"});
   delete[] xrows;
   free_string_vector(k, &ynames);
   free_real_matrix(rows, k, &yrows);

@@ -436,13 +436,7 @@ char* slot_command(SlotStage* stage, int slot) {
 // does not name the exchange file would leave every slot without an answer.
 bool prepare_slot_commands(SlotStage* stage) {
   const Settings& s = g_settings;
-  if (s.objective_is_command && !names_exchange_file(s.ObjectiveFunction)) {
-    fprintf(out_stream(),
-            "Sorry, command ignored. With ParallelEvaluations > 1, "
-            "SystemCommandObjectiveFunction must name dorve.temp (each evaluation gets its own "
-            "file dorve.temp.k in its place).\n");
-    return false;
-  }
+  if (!objective_runs_on_slot_files()) return false;
   for (int i = 0; i < stage->q; i++) {
     slot_file_name(i + 1, slot_file(stage, i), kSlotFileNameSize);
     if (!slot_command_line(s.ObjectiveFunction, s.objective_is_command, slot_file(stage, i),
@@ -592,6 +586,16 @@ int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
 }
 
 }  // namespace
+
+bool objective_runs_on_slot_files() {
+  const Settings& s = g_settings;
+  if (!s.objective_is_command || names_exchange_file(s.ObjectiveFunction)) return true;
+  fprintf(out_stream(),
+          "Sorry, command ignored. With ParallelEvaluations > 1, "
+          "SystemCommandObjectiveFunction must name dorve.temp (each evaluation gets its own "
+          "file dorve.temp.k in its place).\n");
+  return false;
+}
 
 // ---- The loop ----
 

@@ -97,6 +97,11 @@ bool read_exchange_file_named(const char* file, int d, int k, double* ynew, char
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
                   double* const* range = nullptr);
 
+// True when the objective can run on the slot files of several evaluations
+// at once: a program (it gets the file as its argument) or a command that
+// names the exchange file. Otherwise says so and returns false.
+bool objective_runs_on_slot_files();
+
 // The report of one new point.
 void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,
                       int resp, bool constraints);

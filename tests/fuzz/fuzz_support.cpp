@@ -111,7 +111,7 @@ void reset_program_state() {
 
 bool is_count_option(const char* word) {
   static const char* const kCounted[] = {"Tries", "GridSize", "MinimizeStage",
-                                         "CriterionOptimTries", "MleMaxObs"};
+                                         "CriterionOptimTries", "MleMaxObs", "Design"};
   for (const char* name : kCounted)
     if (strcmp(word, name) == 0) return true;
   return false;
@@ -166,10 +166,10 @@ extern "C" int system(const char* command) {
   return answer_exchange_file("dorve.temp");
 }
 
-// Stands in for posix_spawn: the only caller is Minimize with
-// ParallelEvaluations > 1, which runs "/bin/sh -c command" once per slot; a
-// fuzzed command must never reach a shell. Answers through the slot's file,
-// the command's word that starts with "dorve.temp".
+// Stands in for posix_spawn: the callers are Minimize with
+// ParallelEvaluations > 1 and Evaluate, which run "/bin/sh -c command" once
+// per slot; a fuzzed command must never reach a shell. Answers through the
+// slot's file, the command's word that starts with "dorve.temp".
 extern "C" int posix_spawn(pid_t* pid, const char*, const posix_spawn_file_actions_t*,
                            const posix_spawnattr_t*, char* const argv[], char* const[]) {
   const char* command = argv[2];
