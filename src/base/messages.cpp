@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "base/interpreter.h"
+#include "base/progress.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void fatal_error(const char* message) {
     throw FatalErrorCaptured();
   }
   if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, 1);
+  end_progress();
   fprintf(stderr, "DORVE ERROR... \n");
   fprintf(stderr, "%s \n", message);
   fprintf(stderr, "Now exiting to system ... \n ");
@@ -58,6 +60,7 @@ void fatal_error_value(const char* message, double value, const char* label) {
     snprintf(value_line, sizeof value_line, "%.60s %f", label, value);
     g_fatal_handler(message, value_line, 2);
   }
+  end_progress();
   fprintf(stderr, "DORVE error ... \n");
   fprintf(stderr, "%s %f \n", label, value);
   fprintf(stderr, "%s \n", message);

@@ -7,12 +7,13 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/progress.h"
 
 namespace {
 
 void print_usage(FILE* f) {
   fprintf(f,
-          "Usage: dorve [inputfile [outputfile]]\n"
+          "Usage: dorve [--progress | --quiet] [inputfile [outputfile]]\n"
           "       dorve --help | --version\n");
 }
 
@@ -31,8 +32,13 @@ void print_command_line_help(FILE* f) {
           "                              to outputfile\n"
           "\n"
           "Options:\n"
-          "  --help     print this help and exit\n"
-          "  --version  print the version and exit\n"
+          "  --progress  show how far long commands (Fit, CrossValidate, Evaluate,\n"
+          "              Minimize, MinimizeStage) have come on a line of standard\n"
+          "              error, even when it is not a terminal\n"
+          "  --quiet     no such line (by default it is shown when standard error\n"
+          "              is a terminal)\n"
+          "  --help      print this help and exit\n"
+          "  --version   print the version and exit\n"
           "\n"
           "Name a command file that begins with \"--\" as ./--name.\n"
           "Type Info at the prompt for the list of commands and options.\n"
@@ -63,9 +69,30 @@ FILE* open_command_file(const char* name) {
   return f;
 }
 
+// Takes the leading display flags out of the arguments and sets the
+// progress display by the last one.
+void take_display_flags(int* argc, char** argv) {
+  int flags = 0;
+  while (1 + flags < *argc) {
+    const char* arg = argv[1 + flags];
+    if (strcmp(arg, "--progress") == 0)
+      set_progress_mode(ProgressMode::kOn);
+    else if (strcmp(arg, "--quiet") == 0)
+      set_progress_mode(ProgressMode::kOff);
+    else
+      break;
+    flags++;
+  }
+  if (flags == 0) return;
+  for (int i = 1; i + flags <= *argc; i++) argv[i] = argv[i + flags];
+  *argc -= flags;
+}
+
 }  // namespace
 
-int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err) {
+int handle_command_line_options(int* argc_in, char** argv, FILE* out, FILE* err) {
+  take_display_flags(argc_in, argv);
+  const int argc = *argc_in;
   if (argc < 2 || strncmp(argv[1], "--", 2) != 0) return -1;
   if (argc == 2 && strcmp(argv[1], "--help") == 0) {
     print_command_line_help(out);

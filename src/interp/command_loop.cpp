@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/interpreter.h"
+#include "base/progress.h"
 #include "base/tokenizer.h"
 #include "interp/line_reader.h"
 #include "numeric/alloc_registry.h"
@@ -40,6 +41,10 @@ bool dispatch(Session& session, char** tokens, int count) {
     return false;
   } else {
     row->handler(session, tokens, count);
+    // The progress line goes with its command; what the command printed is
+    // in the output file before the next one starts.
+    end_progress();
+    fflush(out_stream());
   }
   after_first_command(tokens[0]);
   return true;

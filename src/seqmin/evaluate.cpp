@@ -10,6 +10,7 @@
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "base/ordered_tasks.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/finite_checks.h"
 #include "data/init_checks.h"
@@ -229,6 +230,15 @@ int run_round(const KrigModel* m0, const Answers& a, Round* round, char* message
   return failed;
 }
 
+// "Evaluate: evaluation 13/40", or "Evaluate: evaluations 13-16/40" for a
+// round of several: of the open rows, counted from 1.
+void show_round_progress(int done, int size, int open) {
+  if (size == 1)
+    show_progress("Evaluate: evaluation %d/%d", done + 1, open);
+  else
+    show_progress("Evaluate: evaluations %d-%d/%d", done + 1, done + size, open);
+}
+
 void report_row(const Answers& a, int row) {
   FILE* out = out_stream();
   fprintf(out, "Row %4d:", row + 1);
@@ -262,6 +272,7 @@ Outcome evaluate_rows(const KrigModel* models, Answers* a, const std::vector<int
     if (budget > 0 && budget - calls < size) size = budget - calls;
     round.size = size;
     round.rows.assign(rows.begin() + next, rows.begin() + next + size);
+    show_round_progress(static_cast<int>(next), size, static_cast<int>(rows.size()));
     char message[kMessageSize] = "";
     const int failed = run_round(&models[0], *a, &round, message, sizeof message);
     calls += size;

@@ -8,6 +8,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/dumps.h"
@@ -141,6 +142,15 @@ void recompute_decomposition(KrigModel* kr) {
   krCalcR(kr);
   krCalcF(kr);
   krCalc_augmR(kr);
+}
+
+// "Minimize: evaluation 12/40, best 0.4012": the next evaluation, of
+// MaxEvaluations when set, and the best value so far.
+void show_minimize_progress(int evaluations, int budget) {
+  if (budget > 0)
+    show_progress("Minimize: evaluation %d/%d, best %.4g", evaluations + 1, budget, g_ymin);
+  else
+    show_progress("Minimize: evaluation %d, best %.4g", evaluations + 1, g_ymin);
 }
 
 void refresh_models(KrigModel* models, KrigArray* ka) {
@@ -633,6 +643,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   int evaluations = 0;  // objective calls of this run
   double best = 0.0;
   do {
+    show_minimize_progress(evaluations, g_settings.MaxEvaluations);
     if (do_mle(it, n, last_fit_n)) {
       fit_models(models, ka);
       last_fit_n = n;
@@ -645,6 +656,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       refresh_models(models, ka);
     }
     it++;
+    show_minimize_progress(evaluations, g_settings.MaxEvaluations);
     StageDesign design;
     int stage_points = 1;
     if (q == 1) {
