@@ -281,10 +281,12 @@ Outcome evaluate_rows(const KrigModel* models, Answers* a, const std::vector<int
     for (int i = 0; i < size; i++) {
       if (round.answers[i].empty()) continue;
       for (int j = 0; j < a->k; j++) a->y[round.rows[i]][j] = round.answers[i][j];
-      report_row(*a, round.rows[i]);
       answered++;
     }
+    // On disk before they are reported: a row shown is never lost.
     if (answered > 0) journal_answers(models, *a);
+    for (int i = 0; i < size; i++)
+      if (!round.answers[i].empty()) report_row(*a, round.rows[i]);
     o.answered += answered;
     if (failed >= 0) {
       fprintf(out_stream(), "Sorry, Evaluate stops at row %d: %s\n", round.rows[failed] + 1,
