@@ -4,6 +4,7 @@
 # away when the command ends, while the transcript in the output file is the
 # same as in a run whose standard error is a file, where no line is shown.
 # --quiet keeps the terminal free of it; --progress draws it into a file.
+# And the output file shows a fit has begun while it runs.
 set -u
 dorve=$1
 cases=$2
@@ -60,4 +61,22 @@ for run in tty quiet forced; do
   cmp -s plain/out.txt "$run/out.txt" || fail "the transcript of the $run run differs" "$run/out.txt"
 done
 ! grep -q $'\r' tty/out.txt || fail "the transcript holds a carriage return" tty/out.txt
+
+# A fit of 150 runs in five inputs takes seconds: "Fitting y ..." is in the
+# output file before its first result is.
+mkdir long && cd long || exit 1
+cp ../branin.sh .
+printf -- '-----------------------\n Case Variable Min Max\n-----------------------\n' > box.mat
+for j in 1 2 3 4 5; do printf '%d x%d 0 1\n' $j $j >> box.mat; done
+printf 'Design 150 < box.mat > X\nObjectiveFunction = ./branin.sh\nParallelEvaluations = 10\n' > fit.cmd
+printf 'Evaluate\nThreads = 1\nFit\nQuit\n' >> fit.cmd
+"$dorve" fit.cmd out.txt 2> /dev/null &
+pid=$!
+for _ in $(seq 200); do grep -q '^Fitting y' out.txt && break; sleep 0.05; done
+early=$(cat out.txt)
+kill "$pid" 2> /dev/null
+wait "$pid" 2> /dev/null
+grep -q '^Fitting y' <<< "$early" || fail "the output file did not show the fit beginning" out.txt
+! grep -q '^LogLikelihood' <<< "$early" ||
+  fail "the fit ended before its beginning could be seen (a faster machine?)" out.txt
 exit 0

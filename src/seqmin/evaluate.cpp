@@ -59,7 +59,8 @@ void open_answers(const KrigModel* models, const KrigArray* ka, Answers* a) {
   for (int j = 0; j < a->k; j++) {
     const KrigModel* kr = ky_count(ka) > 0 ? &models[j] : nullptr;
     snprintf(a->names[j], kSlotLen, "%s", kr != nullptr ? kr->yname : kDefaultResponse);
-    for (int i = 0; i < a->n; i++) a->y[i][j] = kr != nullptr && kr->init.y ? kr->y[i] : kNaMarker;
+    const bool held = kr != nullptr && kr->init.y;
+    for (int i = 0; i < a->n; i++) a->y[i][j] = held ? kr->y[i] : kNaMarker;
   }
 }
 
@@ -97,14 +98,18 @@ bool same_names(int count, const StringSlot* a, const StringSlot* b) {
   return true;
 }
 
-// The journal row whose point is exactly x (d values) and whose answer is
-// complete, or -1.
+bool same_point(int d, const double* a, const double* b) {
+  for (int j = 0; j < d; j++)
+    if (!(a[j] == b[j])) return false;
+  return true;
+}
+
+// The journal row whose point is exactly x (d values; the journal keeps
+// every digit) and whose answer is complete, or -1.
 int find_journal_row(int rows, int d, int k, double* const* jx, double* const* jy,
                      const double* x) {
-  for (int r = 0; r < rows; r++) {
-    if (memcmp(jx[r], x, sizeof(double) * d) != 0) continue;
-    if (first_unusable(k, jy[r]) < 0) return r;
-  }
+  for (int r = 0; r < rows; r++)
+    if (same_point(d, jx[r], x) && first_unusable(k, jy[r]) < 0) return r;
   return -1;
 }
 
