@@ -673,6 +673,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     conv = count_convergence(conv, n, g_minctx.target, best);
     if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
       if (q > 1) close_stage(&design);
+      end_progress();  // out may be the terminal the line is on
       fprintf(out, "Final MaxCriterion : %f\n", best);
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
       break;
