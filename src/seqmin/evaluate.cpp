@@ -33,10 +33,10 @@ constexpr int kMessageSize = 400;
 constexpr const char* kDefaultResponse = "y";
 
 // The working folder holds the exchange files and the journal, which one run
-// at a time may use. Hooks for the lock of the working folder: taken when
-// Evaluate starts (false: another run holds it; Evaluate does nothing) and
-// given back when it ends.
-bool lock_working_folder() { return true; }
+// at a time may use. Stand-ins for the lock of the working folder: taken
+// when Evaluate starts (false, after saying why: another run holds it, and
+// Evaluate does nothing) and given back when it ends.
+bool lock_working_folder(const char*) { return true; }
 void unlock_working_folder() {}
 
 // What Evaluate works on: the design's y as an n x k matrix, NA where a row
@@ -351,7 +351,7 @@ void run_evaluate(KrigModel** models, KrigArray* ka) {
 }  // namespace
 
 void evaluate_design(KrigModel** models, KrigArray* ka) {
-  if (!lock_working_folder()) return;
+  if (!lock_working_folder("Evaluate")) return;
   run_evaluate(models, ka);
   unlock_working_folder();
 }
