@@ -1,6 +1,7 @@
 # DORVE build entry points.
 #   make           build build/dorve (optimised, with debug info)
-#   make run       build and run the bundled example session
+#   make run       build and run the bundled example session, then the example
+#                  study from scratch (examples/study.cmd)
 #   make test      build and run every test (unit and transcript) through CTest
 #   make sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make install   build and install build/dorve and the manual page dorve.1 under
@@ -27,10 +28,10 @@ PREFIX     ?= /usr/local
 
 all: build-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target dorve branin branin_constrained
+	cmake --build $(BUILD) -j $(JOBS) --target dorve branin branin_constrained hartmann6
 
 run: all
-	cd examples && ../$(BUILD)/dorve session.cmd
+	cd examples && ../$(BUILD)/dorve session.cmd && ../$(BUILD)/dorve study.cmd
 
 install: all
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

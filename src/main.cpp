@@ -83,7 +83,7 @@ void print_banner() {
 int main(int argc, char** argv) {
   const bool strict = take_strict_flag(&argc, argv);
   // --help, --version and unknown options answer before the run starts.
-  int option_status = handle_command_line_options(argc, argv, stdout, stderr);
+  int option_status = handle_command_line_options(&argc, argv, stdout, stderr);
   if (option_status >= 0) return option_status;
   unbuffer_output(stdout);
   install_signal_handlers();

@@ -6,30 +6,13 @@
 set -u
 dorve=$1
 cases=$2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$cases"/minimize_branin_shell/{design.mat,branin.mat,xdescription.mat} "$work"/
 cd "$work" || exit 1
 
-# Counts its calls; on the call named in kill_at it kills dorve (whose pid is
-# in dorve.pid) and answers nothing. Every answered call is logged as
-# "x1 x2 y".
-cat > objective.sh <<'SCRIPT'
-#!/bin/sh
-calls=$(( $(cat calls 2>/dev/null || echo 0) + 1 ))
-echo "$calls" > calls
-if [ -f kill_at ] && [ "$calls" -eq "$(cat kill_at)" ]; then
-  tries=0
-  while [ ! -s dorve.pid ] && [ "$tries" -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
-  kill -KILL "$(cat dorve.pid)"
-  exit 0
-fi
-v=$(awk '{ pi = 3.14159265358979; q = $3 - 5.1 / (4 * pi * pi) * $2 * $2 + 5 / pi * $2 - 6
-  printf "%.10g", q * q + 10 * (1 - 1 / (8 * pi)) * cos($2) + 10 }' "$1")
-awk -v y="$v" '{ print $2, $3, y }' "$1" >> evaluated.log
-printf " %s" "$v" >> "$1"
-SCRIPT
-chmod +x objective.sh
+cp "$here/objective_killing_dorve.sh" objective.sh
 
 printf 'X < design.mat\ny < branin.mat\nXDescription < xdescription.mat\n' > first.cmd
 printf 'ObjectiveFunction = ./objective.sh\nMinimize\nQuit\n' >> first.cmd
@@ -38,7 +21,7 @@ printf 'ObjectiveFunction = ./objective.sh\nMaxEvaluations = 3\nMinimize\nQuit\n
 
 fail() { echo "$1"; for f in out1.txt out2.txt evaluated.log; do echo "== $f"; cat "$f"; done; exit 1; }
 
-echo 4 > kill_at
+echo "dorve.temp 4" > kill_at
 "$dorve" first.cmd > out1.txt 2>&1 &
 echo $! > dorve.pid
 # (bash's own report of the killed job goes to /dev/null)

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/progress.h"
+
 struct Interpreter {
   FILE* out = nullptr;       // prompts, echoes, messages and listings
   FILE* cmd_file = nullptr;  // command file, or null when interactive
@@ -23,9 +25,13 @@ extern Interpreter g_interp;
 extern thread_local FILE* t_out_capture;
 
 // The output stream; standard output until the command line names a file.
+// When it is the terminal the progress line is shown on, that line is taken
+// away before anything is printed.
 inline FILE* out_stream() {
   if (t_out_capture != nullptr) return t_out_capture;
-  return g_interp.out ? g_interp.out : stdout;
+  FILE* out = g_interp.out ? g_interp.out : stdout;
+  if (g_progress_shown.load(std::memory_order_relaxed)) clear_progress_for(out);
+  return out;
 }
 
 // Puts text on the output stream as it is.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/interpreter.h"
+#include "base/progress.h"
 
 namespace {
 
@@ -25,13 +26,17 @@ void memory_shortage_text(char* text, int capacity) {
   else
     snprintf(size, sizeof size, "%zu bytes", bytes);
   snprintf(text, capacity, "%s: not enough memory: an allocation of %s failed.",
-           g_current_command[0] != '\0' ? g_current_command : "dorve", size);
+           current_command(), size);
 }
 
 }  // namespace
 
 void set_current_command(const char* name) {
   snprintf(g_current_command, sizeof g_current_command, "%s", name ? name : "");
+}
+
+const char* current_command() {
+  return g_current_command[0] != '\0' ? g_current_command : "dorve";
 }
 
 void note_failed_allocation(size_t bytes) { g_failed_allocation.store(bytes); }
@@ -74,6 +79,7 @@ void fatal_error(const char* message) {
     throw FatalErrorCaptured();
   }
   if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, 1);
+  end_progress();
   fprintf(stderr, "DORVE ERROR... \n");
   fprintf(stderr, "%s \n", message);
   fprintf(stderr, "Now exiting to system ... \n ");
@@ -94,6 +100,7 @@ void fatal_error_value(const char* message, double value, const char* label) {
     snprintf(value_line, sizeof value_line, "%.60s %f", label, value);
     g_fatal_handler(message, value_line, 2);
   }
+  end_progress();
   fprintf(stderr, "DORVE error ... \n");
   fprintf(stderr, "%s %f \n", label, value);
   fprintf(stderr, "%s \n", message);

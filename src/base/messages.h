@@ -53,6 +53,8 @@ CapturedFatal* set_thread_fatal_capture(CapturedFatal* capture);
 // The command being run (its name as the command table knows it), for the
 // message about memory that runs out; the command loop sets it.
 void set_current_command(const char* name);
+// Its name ("dorve" outside a command).
+const char* current_command();
 
 // Records the size of an allocation that could not be satisfied, for the
 // message of report_memory_shortage (the program's operator new and the

@@ -13,6 +13,7 @@
 #include "data/matrix_writer.h"
 #include "data/output_matrices.h"
 #include "numeric/storage.h"
+#include "numeric/vecutil.h"
 
 int PtsOutOfRange = 0;
 
@@ -351,20 +352,44 @@ bool xdesc_entry_usable(const char* label, const char* entry) {
   return !is_limit_label(label) || is_finite_number(entry);
 }
 
-}  // namespace
+// Every y variable's model takes the design and its column of cells (rows
+// x cols, with names); the first read makes the y variables.
+void install_responses(KrigModel** models, KrigArray* ka, double* const* cells,
+                       const StringSlot* names, int rows, int cols) {
+  const bool was_initialized = ka->initialized != 0;
+  if (!was_initialized) create_y_variables(models, ka, cols);
+  KrigModel* m = *models;
+  for (int i = 1; i < cols; i++) copy_KrigModel(&m[0], &m[i]);
+  for (int i = 0; i < cols; i++) {
+    KrigModel* kr = &m[i];
+    if (was_initialized) {
+      if (kr->n[0] != rows) clear_derived(kr);
+      kr->n[0] = rows;
+      kr->nfixed = 1;
+    }
+    set_yname(kr, names[i]);
+    for (int row = 0; row < rows; row++) kr->y[row] = cells[row][i];
+    kr->init.y = 1;
+    kr->y_dropped = 0;
+    kr->fit_failure = kFitNotFailed;
+  }
+}
 
-int read_x(KrigModel* models, const KrigArray* ka, const char* file_name) {
+// ---- Design ----
+
+// Makes cells (rows x cols, with names; taken over) the design of model 0,
+// and of every other y variable's model. new_runs: the rows are new runs,
+// so no y held belongs to them even when their number is unchanged.
+void install_design(KrigModel* models, const KrigArray* ka, double** cells, StringSlot* names,
+                    int rows, int cols, bool new_runs) {
   KrigModel* kr = &models[0];
-  FileTable<double> t;
-  if (read_real_table(file_name, &t) != 0) return 10;
-  const bool cols_changed = t.cols != kr->d[0];
-  const bool rows_changed = t.rows != kr->n[0];
-  // The new design replaces the old one only now that it has been read whole.
+  const bool cols_changed = cols != kr->d[0];
+  const bool rows_changed = rows != kr->n[0] || new_runs;
   free_real_matrix(kr->alloc_n, kr->alloc_d, &kr->X);
   free_string_vector(kr->alloc_d, &kr->xlabels);
-  kr->X = t.cells;
-  kr->xlabels = t.names;
-  resize_KrigModel_to_design(kr, t.rows, t.cols);
+  kr->X = cells;
+  kr->xlabels = names;
+  resize_KrigModel_to_design(kr, rows, cols);
   if (rows_changed) kr->nfixed = 1;
   kr->init.X = 1;
   // Every y variable shares the design: the other models take it now, so
@@ -372,12 +397,36 @@ int read_x(KrigModel* models, const KrigArray* ka, const char* file_name) {
   const int count = ka != nullptr ? y_count_unchecked(ka) : 0;
   for (int i = 1; i < count; i++) {
     copy_KrigModel(kr, &models[i]);
-    models[i].n[0] = t.rows;
+    models[i].n[0] = rows;
     if (rows_changed) models[i].nfixed = 1;
   }
   for (int i = 0; i < (count > 1 ? count : 1); i++)
     forget_stale_members(&models[i], rows_changed, cols_changed);
   if (kr->init.range) check_design_in_range(kr);
+}
+
+// Model 0's ranges go to every other y variable's model that has the design's columns.
+void share_ranges(KrigModel* models, const KrigArray* ka) {
+  const KrigModel* m0 = &models[0];
+  const int d = m0->d[0];
+  if (!ka->initialized || !m0->init.range) return;
+  for (int i = 1; i < y_count_unchecked(ka); i++) {
+    if (models[i].alloc_d != d) continue;  // gets the ranges with the design at the next y read
+    for (int p = 0; p < d; p++) {
+      models[i].range[p][0] = m0->range[p][0];
+      models[i].range[p][1] = m0->range[p][1];
+    }
+    models[i].init.range = 1;
+  }
+}
+
+}  // namespace
+
+int read_x(KrigModel* models, const KrigArray* ka, const char* file_name) {
+  FileTable<double> t;
+  if (read_real_table(file_name, &t) != 0) return 10;
+  // The new design replaces the old one only now that it has been read whole.
+  install_design(models, ka, t.cells, t.names, t.rows, t.cols, false);
   return 0;
 }
 
@@ -407,24 +456,8 @@ int read_y(KrigModel** models, KrigArray* ka, const char* file_name) {
         return finish(&t, 9);
       }
     }
-  } else {
-    create_y_variables(models, ka, t.cols);
   }
-  KrigModel* m = *models;
-  for (int i = 1; i < t.cols; i++) copy_KrigModel(&m[0], &m[i]);
-  for (int i = 0; i < t.cols; i++) {
-    KrigModel* kr = &m[i];
-    if (was_initialized) {
-      if (kr->n[0] != t.rows) clear_derived(kr);
-      kr->n[0] = t.rows;
-      kr->nfixed = 1;
-    }
-    set_yname(kr, t.names[i]);
-    for (int row = 0; row < t.rows; row++) kr->y[row] = t.cells[row][i];
-    kr->init.y = 1;
-    kr->y_dropped = 0;
-    kr->fit_failure = kFitNotFailed;
-  }
+  install_responses(models, ka, t.cells, t.names, t.rows, t.cols);
   return finish(&t, 0);
 }
 
@@ -584,15 +617,67 @@ int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name) {
     print_warning("'Min' or/and  'Max' column are missing. Command ignored.");
   if (!names_given) print_warning("Assuming xdescription contains variables in same order as x matrix");
   if (m0->init.range) check_design_in_range(m0);
-  if (ka->initialized && m0->init.range) {
-    for (int i = 1; i < y_count_unchecked(ka); i++) {
-      if (models[i].alloc_d != d) continue;  // gets the ranges with the design at the next y read
-      for (int p = 0; p < d; p++) {
-        models[i].range[p][0] = m0->range[p][0];
-        models[i].range[p][1] = m0->range[p][1];
-      }
-      models[i].init.range = 1;
-    }
+  share_ranges(models, ka);
+  return finish(&t, 0);
+}
+
+void set_design(KrigModel* models, const KrigArray* ka, double* const* points,
+                const StringSlot* names, int rows, int cols) {
+  double** cells = nullptr;
+  StringSlot* labels = nullptr;
+  alloc_real_matrix(rows, cols, &cells);
+  alloc_string_vector(cols, &labels);
+  copy_real_matrix(rows, cols, points, cells);
+  copy_string_vector(cols, names, labels);
+  install_design(models, ka, cells, labels, rows, cols, true);
+}
+
+int read_x_box(const char* file_name, XBox* box) {
+  FileTable<StringSlot> t;
+  if (read_text_table(file_name, &t) != 0) return 4;
+  if (check_entries("XDescription", t, xdesc_entry_usable) != 0)
+    return finish(&t, kNonFiniteEntry);
+  int min_col = -1, max_col = -1, name_col = -1;
+  for (int j = 0; j < t.cols; j++) {
+    if (label_is(t.names[j], "Min", "min")) min_col = j;
+    if (label_is(t.names[j], "Max", "max")) max_col = j;
+    if (label_is(t.names[j], "Variable", "variable")) name_col = j;
+  }
+  if (min_col < 0 || max_col < 0) {
+    print_warning("'Min' or/and  'Max' column are missing. Command ignored.");
+    return finish(&t, kBoxWithoutLimits);
+  }
+  box->d = t.rows;
+  alloc_string_vector(t.rows, &box->names);
+  alloc_real_matrix(t.rows, 2, &box->range);
+  for (int p = 0; p < t.rows; p++) {
+    if (name_col >= 0)
+      snprintf(box->names[p], kSlotLen, "%s", t.cells[p][name_col]);
+    else
+      snprintf(box->names[p], kSlotLen, "x%d", p + 1);
+    box->range[p][0] = atof(t.cells[p][min_col]);
+    box->range[p][1] = atof(t.cells[p][max_col]);
   }
   return finish(&t, 0);
+}
+
+void release_x_box(XBox* box) {
+  if (box->d > 0) {
+    free_string_vector(box->d, &box->names);
+    free_real_matrix(box->d, 2, &box->range);
+  }
+  *box = XBox();
+}
+
+void set_ranges(KrigModel* models, const KrigArray* ka, double* const* range) {
+  KrigModel* m0 = &models[0];
+  copy_real_matrix(m0->d[0], 2, range, m0->range);
+  m0->init.range = 1;
+  check_design_in_range(m0);
+  share_ranges(models, ka);
+}
+
+void set_responses(KrigModel** models, KrigArray* ka, double* const* y, const StringSlot* names,
+                   int rows, int cols) {
+  install_responses(models, ka, y, names, rows, cols);
 }

@@ -39,4 +39,39 @@ int read_regmodel(KrigModel** models, KrigArray* ka, const char* file_name);
 // 0 ok; 1 x names; 4 file rejected or rows; kNonFiniteEntry: a Min or Max NA, inf or nan.
 int read_xdescrip(KrigModel* models, KrigArray* ka, const char* file_name);
 
+// ---- Designs made by the program ----
+
+// Makes points (rows x cols, names one per column; copied) the design of
+// model 0 and of the other y variables' models, as read_x does with a file,
+// but as new runs: the y held is dropped even when the number of rows stays.
+void set_design(KrigModel* models, const KrigArray* ka, double* const* points,
+                const StringSlot* names, int rows, int cols);
+
+// Makes y (rows x cols, column j named names[j]) the responses, as read_y
+// does with a file that passed its checks: rows is model 0's n and, once the
+// y variables exist, cols and the names are theirs; the first responses make
+// the y variables.
+void set_responses(KrigModel** models, KrigArray* ka, double* const* y, const StringSlot* names,
+                   int rows, int cols);
+
+// The box an XDescription file describes, read on its own (no X needed).
+struct XBox {
+  int d = 0;
+  StringSlot* names = nullptr;  // d: the Variable column, or x1, x2, ... without one
+  double** range = nullptr;     // d x 2: Min, Max
+};
+
+// Result of read_x_box for a file without a Min or a Max column.
+constexpr int kBoxWithoutLimits = 5;
+
+// Reads file_name into box, with the checks and messages of read_xdescrip
+// that do not compare it with X. 0 ok (release_x_box frees it); 4 file
+// rejected; kNonFiniteEntry; kBoxWithoutLimits.
+int read_x_box(const char* file_name, XBox* box);
+void release_x_box(XBox* box);
+
+// Gives model 0 the ranges (d x 2, its d) and shares them with the other y
+// variables' models, as read_xdescrip does.
+void set_ranges(KrigModel* models, const KrigArray* ka, double* const* range);
+
 #endif  // DORVE_DATA_MODEL_MATRICES_H_

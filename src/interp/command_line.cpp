@@ -8,12 +8,13 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/progress.h"
 
 namespace {
 
 void print_usage(FILE* f) {
   fprintf(f,
-          "Usage: dorve [--strict] [inputfile [outputfile]]\n"
+          "Usage: dorve [--strict] [--progress | --quiet] [inputfile [outputfile]]\n"
           "       dorve --help | --version\n");
 }
 
@@ -32,10 +33,15 @@ void print_command_line_help(FILE* f) {
           "                              to outputfile\n"
           "\n"
           "Options:\n"
-          "  --help     print this help and exit\n"
-          "  --version  print the version and exit\n"
-          "  --strict   end the run at the first refused command or failed step,\n"
-          "             with exit status 3 (without it a run goes on, and ends with 0)\n"
+          "  --strict    end the run at the first refused command or failed step,\n"
+          "              with exit status 3 (without it a run goes on, and ends with 0)\n"
+          "  --progress  show how far long commands (Fit, CrossValidate, Evaluate,\n"
+          "              Minimize, MinimizeStage) have come on a line of standard\n"
+          "              error, even when it is not a terminal\n"
+          "  --quiet     no such line (by default it is shown when standard error\n"
+          "              is a terminal)\n"
+          "  --help      print this help and exit\n"
+          "  --version   print the version and exit\n"
           "\n"
           "Name a command file that begins with \"--\" as ./--name.\n"
           "Type Info at the prompt for the list of commands and options.\n"
@@ -66,16 +72,43 @@ FILE* open_command_file(const char* name) {
   return f;
 }
 
+// Takes the leading display flags out of the arguments and sets the
+// progress display by the last one.
+void take_display_flags(int* argc, char** argv) {
+  int flags = 0;
+  while (1 + flags < *argc) {
+    const char* arg = argv[1 + flags];
+    if (strcmp(arg, "--progress") == 0)
+      set_progress_mode(ProgressMode::kOn);
+    else if (strcmp(arg, "--quiet") == 0)
+      set_progress_mode(ProgressMode::kOff);
+    else
+      break;
+    flags++;
+  }
+  if (flags == 0) return;
+  for (int i = 1; i + flags <= *argc; i++) argv[i] = argv[i + flags];
+  *argc -= flags;
+}
+
 }  // namespace
 
 bool take_strict_flag(int* argc, char** argv) {
-  if (*argc < 2 || strcmp(argv[1], "--strict") != 0) return false;
-  for (int i = 1; i + 1 <= *argc; i++) argv[i] = argv[i + 1];
-  (*argc)--;
-  return true;
+  // --strict may stand anywhere among the leading flags.
+  for (int i = 1; i < *argc; i++) {
+    if (strcmp(argv[i], "--strict") == 0) {
+      for (int j = i; j + 1 <= *argc; j++) argv[j] = argv[j + 1];
+      (*argc)--;
+      return true;
+    }
+    if (strcmp(argv[i], "--progress") != 0 && strcmp(argv[i], "--quiet") != 0) return false;
+  }
+  return false;
 }
 
-int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err) {
+int handle_command_line_options(int* argc_in, char** argv, FILE* out, FILE* err) {
+  take_display_flags(argc_in, argv);
+  const int argc = *argc_in;
   if (argc < 2 || strncmp(argv[1], "--", 2) != 0) return -1;
   if (argc == 2 && strcmp(argv[1], "--help") == 0) {
     print_command_line_help(out);

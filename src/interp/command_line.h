@@ -5,12 +5,15 @@
 
 #include <cstdio>
 
-// A first argument that begins with "--" is an option. --help and --version,
-// standing alone, print to standard output and give status 0; any other
-// option, or an option followed by more arguments, prints the usage on
-// standard error and gives status 2. Returns -1 when the first argument is
-// not an option: the run goes on, and the argument names the command file.
-int handle_command_line_options(int argc, char** argv, FILE* out, FILE* err);
+// A first argument that begins with "--" is an option. The display flags
+// --progress and --quiet (the last one given counts) may lead the arguments:
+// they set the progress display and are taken out of argc and argv. Then
+// --help and --version, standing alone, print to standard output and give
+// status 0; any other option, or an option followed by more arguments,
+// prints the usage on standard error and gives status 2. Returns -1 when no
+// option follows the display flags: the run goes on, and the next argument
+// names the command file.
+int handle_command_line_options(int* argc, char** argv, FILE* out, FILE* err);
 
 // Removes a first argument "--strict" from the arguments (the others move
 // up one place) and returns true; false, changing nothing, without it.

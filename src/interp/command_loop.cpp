@@ -7,6 +7,7 @@
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "base/refusal_watch.h"
+#include "base/progress.h"
 #include "base/tokenizer.h"
 #include "interp/line_reader.h"
 #include "numeric/alloc_registry.h"
@@ -63,6 +64,10 @@ bool dispatch(Session& session, char** tokens, int count) {
       fatal_memory_shortage();
     }
     set_current_command(nullptr);
+    // The progress line goes with its command; what the command printed is
+    // in the output file before the next one starts.
+    end_progress();
+    fflush(out_stream());
   }
   after_first_command(tokens[0]);
   return true;

@@ -11,6 +11,7 @@
 #include "interp/help.h"
 #include "interp/matrix_commands.h"
 #include "interp/settings.h"
+#include "interp/study_commands.h"
 
 namespace {
 
@@ -41,6 +42,12 @@ void run_joint_effects(Session& s, char** tokens, int count) {
 void run_cross_validate(Session& s, char** tokens, int count) {
   CrossValidate(*s.models, s.ka, tokens, count);
 }
+
+// A design set as X may create or resize models: the handler gets the address.
+void run_design(Session& s, char** tokens, int count) { Design(s.models, s.ka, tokens, count); }
+
+// The first answers may create the y variables, which moves the models' array.
+void run_evaluate(Session& s, char** tokens, int count) { Evaluate(s.models, s.ka, tokens, count); }
 
 // Reading y may move the models' array: the handler gets its address.
 void run_inout(Session& s, char** tokens, int count) { inout(s.models, s.ka, tokens, count); }
@@ -75,6 +82,8 @@ const char* const kMinimizeStageNames[] = {"MinimizeStage", nullptr};
 const char* const kMainEffectsNames[] = {"MainEffects", nullptr};
 const char* const kJointEffectsNames[] = {"JointEffects", nullptr};
 const char* const kCrossValidateNames[] = {"CrossValidate", "cv", nullptr};
+const char* const kDesignNames[] = {"Design", nullptr};
+const char* const kEvaluateNames[] = {"Evaluate", nullptr};
 const char* const kSystemCommandNames[] = {"SystemCommandObjectiveFunction", nullptr};
 const char* const kDatabaseNames[] = {"database", "Database", nullptr};
 const char* const kHelpNames[] = {"Info", "i", "info", "help", "Help", "h", nullptr};
@@ -90,6 +99,8 @@ const CommandRow kCommandTable[] = {
     {kMainEffectsNames, nullptr, run_main_effects},
     {kJointEffectsNames, nullptr, run_joint_effects},
     {kCrossValidateNames, nullptr, run_cross_validate},
+    {kDesignNames, nullptr, run_design},
+    {kEvaluateNames, nullptr, run_evaluate},
     {nullptr, is_matrix_command_word, run_inout},
     {nullptr, is_setting_word, run_setting},
     {kSystemCommandNames, nullptr, run_system_command_objective},

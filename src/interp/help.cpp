@@ -19,6 +19,8 @@ const char* const kHelpLines[] = {
     "MinimizeStage  {number}         > {[filename]|screen}\n",
     "MainEffects                     > {[filename]|screen}\n",
     "JointEffects                    > {[filename]|screen}\n",
+    "Design         {number} {< [xdescription]} > {X|[filename]|screen}\n",
+    "Evaluate\n",
     "\nOPTIONS:\n",
     "GridSize \t\t\t= {number} #default is 10\n",
     "GlobalExpectedImprovement\t= {number} #default is 1\n",

@@ -11,6 +11,7 @@
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "numeric/random.h"
+#include "numeric/space_filling.h"
 #include "numeric/vecutil.h"
 #include "seqmin/minimize_stage.h"
 
@@ -106,6 +107,7 @@ void set_random_seed(const char* value) {
   int s;
   if (int_in_range(value, 1, kMaxRandomSeed, &s)) {
     set_random_seeds(s, 2 * s, 100 * s);
+    seed_design_stream(s);
     fprintf(out_stream(), "RandomSeed = %d\n", s);
   } else {
     say("Sorry, command ignored. RandomSeed>0, integer value .\n");

@@ -6,6 +6,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/finite_checks.h"
@@ -59,6 +60,7 @@ void leave_one_out(KrigModel* kr, double* const* Xv, const double* yv, int N, in
   alloc_real_vector(N - 1, &yrest);
   const int r = kr->r[0];
   for (int i = 0; i < N; i++) {
+    show_progress("CrossValidate %s: point %d/%d", kr->yname, i + 1, N);
     copy_real_matrix_minus_1row(N, d, Xv, i, Xrest);
     copy_real_vector_minus_one(N, yv, i, yrest);
     init_krigmse_anyX(kr, Xrest, N - 1, d, r);

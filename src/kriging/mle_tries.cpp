@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "base/ordered_tasks.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/model_store.h"
 #include "kriging/correlation.h"
@@ -31,6 +33,55 @@ struct CurrentFitScope {
 
 bool uses_gradient_search() { return strcmp(g_settings.MleMethod, "gradient") == 0; }
 
+// ---- The progress line of a fit ----
+//
+// "Fit <y>: try 2/3, 140 evaluations, LogLikelihood 51.3": the tries of the
+// fit begun so far, the likelihood evaluations made by them, and the largest
+// log-likelihood met. Tries update it from their threads, under a lock; it
+// only reads what the tries compute, never changes it.
+struct FitProgress {
+  const char* name = "";
+  int tries = 0;
+  int started = 0;
+  long evaluations = 0;
+  double best = kMleInitialBest;
+};
+
+std::mutex g_fit_progress_lock;
+// The fit the try running on this thread belongs to (null: none shown).
+thread_local FitProgress* t_fit_progress = nullptr;
+
+void show_fit_progress(const FitProgress& p) {
+  if (p.best > kMleInitialBest)
+    show_progress("Fit %s: try %d/%d, %ld evaluations, LogLikelihood %.1f", p.name, p.started,
+                  p.tries, p.evaluations, p.best);
+  else
+    show_progress("Fit %s: try %d/%d, %ld evaluations", p.name, p.started, p.tries,
+                  p.evaluations);
+}
+
+// count evaluations that found the negative log-likelihood value at best.
+void note_evaluations(FitProgress* p, long count, double value) {
+  if (p == nullptr) return;
+  const std::lock_guard<std::mutex> guard(g_fit_progress_lock);
+  p->evaluations += count;
+  if (-value > p->best) p->best = -value;
+  if (progress_due()) show_fit_progress(*p);
+}
+
+void note_try_started(FitProgress* p) {
+  const std::lock_guard<std::mutex> guard(g_fit_progress_lock);
+  p->started++;
+  show_fit_progress(*p);
+}
+
+// loglike, counted on the progress line.
+double loglike_counted(double* t, int m) {
+  const double value = loglike(t, m);
+  note_evaluations(t_fit_progress, 1, value);
+  return value;
+}
+
 // What one try of the search found: the best t is left in row 0 of the
 // vertices, value is the objective there (the negative log-likelihood) and
 // evaluations the count the search method reports.
@@ -46,9 +97,9 @@ struct TryResult {
 // runs.
 TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
   const CurrentFitScope scope(s);
-  for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
-  const int k =
-      minimize(loglike, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y, "simplex");
+  for (int i = 0; i <= m; i++) Y[i] = loglike_counted(P[i], m);
+  const int k = minimize(loglike_counted, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
+                         "simplex");
   return TryResult{Y[0], k, k > kMleMaxEvaluations, true};
 }
 
@@ -66,6 +117,7 @@ TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
     likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
     bool hit_limit = false;
     const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
+    note_evaluations(t_fit_progress, k, Y[0]);
     if (k > 0) return TryResult{Y[0], k, hit_limit, false};
   }
   print_info("The gradient search cannot start: the correlation matrix is singular at every "
@@ -181,6 +233,7 @@ struct PlannedFit {
   int m = 0;
   std::string lead;  // printed before the first try's output
   std::vector<PlannedTry> tries;
+  FitProgress progress;
   EarlierParameters earlier;
 };
 
@@ -239,6 +292,8 @@ void plan_fit(PlannedFit* fit) {
   fit->d = d;
   fit->m = m;
   fit->tries.resize(g_settings.Tries);
+  fit->progress.name = kr->yname;
+  fit->progress.tries = g_settings.Tries;
   for (int attempt = 0; attempt < g_settings.Tries; attempt++) {
     PlannedTry& t = fit->tries[attempt];
     alloc_real_matrix(m + 1, m, &t.P);
@@ -251,6 +306,8 @@ void plan_fit(PlannedFit* fit) {
 // the search MleMethod names.
 void run_planned_try(PlannedFit* fit, int attempt) {
   PlannedTry& t = fit->tries[attempt];
+  note_try_started(&fit->progress);
+  t_fit_progress = &fit->progress;
   TryWork work;
   open_try_work(fit->kr, &work);
   const bool use_gradient = uses_gradient_search();
@@ -263,6 +320,7 @@ void run_planned_try(PlannedFit* fit, int attempt) {
     print_warning("MLE try was interrupted when max iteration was reached");
   // The simplex count includes the d + 1 evaluations of its start vertices.
   const int evals = result.by_simplex ? fit->d + 1 + k : k;
+  t_fit_progress = nullptr;
   set_corpar(&work.model, t.P[0], fit->d);
   if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
   t.t4 = work.state.t4;
@@ -386,12 +444,19 @@ void run_fit_batch(FitBatch* batch) {
       attempt.push_back(i);
     }
   }
+  // Nothing comes before the first fit's lead ("Fitting y1 ..."): it goes
+  // out now, so that an output file shows the fit has begun.
+  FILE* out = out_stream();
+  if (!batch->fits.empty()) {
+    put_text(out, batch->fits[0]->lead);
+    batch->fits[0]->lead.clear();
+  }
   std::vector<TaskRecord> records;
   run_ordered_tasks(
       static_cast<int>(owner.size()), g_settings.Threads,
       [&owner, &attempt](int i) { run_planned_try(owner[i], attempt[i]); }, &records);
 
-  FILE* out = out_stream();
+  out = out_stream();
   size_t task = 0;
   for (PlannedFit* fit : batch->fits) {
     put_text(out, fit->lead);

@@ -17,9 +17,9 @@ namespace {
 [[noreturn]] void stop_on_journal_failure(const char* file_name, int error) {
   char message[320];
   snprintf(message, sizeof message,
-           "Minimize stops: the journal file %s cannot be written (%s). It keeps the evaluations "
+           "%s stops: the journal file %s cannot be written (%s). It keeps the evaluations "
            "before this one; the answer of this one is in its exchange file.",
-           file_name, error != 0 ? strerror(error) : "write error");
+           current_command(), file_name, error != 0 ? strerror(error) : "write error");
   fatal_error(message);
 }
 
@@ -42,6 +42,11 @@ bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix)
   return commit_replacement(&r, true);
 }
 
+void write_journal(const JournalMatrix& x, const JournalMatrix& y) {
+  if (!write_matrix_atomically(kJournalXFile, x)) stop_on_journal_failure(kJournalXFile, errno);
+  if (!write_matrix_atomically(kJournalYFile, y)) stop_on_journal_failure(kJournalYFile, errno);
+}
+
 void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count,
                          const double* const* xs, const double* const* ys) {
   const KrigModel& kr = models[0];
@@ -61,10 +66,8 @@ void journal_evaluations(const KrigModel* models, const KrigArray* ka, int count
     for (int i = 0; i < count; i++) yrows[n + i][j] = ys[i][j];
     snprintf(ynames[j], kSlotLen, "%s", models[j].yname);
   }
-  const JournalMatrix xm{rows, d, xrows, kr.xlabels, "X Matrix"};
-  const JournalMatrix ym{rows, k, yrows, ynames, "y Matrix"};
-  if (!write_matrix_atomically(kJournalXFile, xm)) stop_on_journal_failure(kJournalXFile, errno);
-  if (!write_matrix_atomically(kJournalYFile, ym)) stop_on_journal_failure(kJournalYFile, errno);
+  write_journal(JournalMatrix{rows, d, xrows, kr.xlabels, "X Matrix"},
+                JournalMatrix{rows, k, yrows, ynames, "y Matrix"});
   delete[] xrows;
   free_string_vector(k, &ynames);
   free_real_matrix(rows, k, &yrows);

@@ -38,6 +38,11 @@ struct JournalMatrix {
 // stands at file_name (EINVAL); errno then says why.
 bool write_matrix_atomically(const char* file_name, const JournalMatrix& matrix);
 
+// Rewrites both journal files, X first: x as dorve_journal_x.mat, y as
+// dorve_journal_y.mat. A file that cannot be written keeps its previous
+// version and ends the run with a fatal error that names it and the command.
+void write_journal(const JournalMatrix& x, const JournalMatrix& y);
+
 // Rewrites both journal files with the design the models hold followed by
 // the new evaluation: the point x and ynew (one value per y variable, in
 // model order). X goes first, so that should a run be killed between the

@@ -10,6 +10,7 @@
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "base/safe_files.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/dumps.h"
@@ -166,6 +167,15 @@ bool fit_models(KrigModel* models, KrigArray* ka) {
 // from its fit when nothing has changed since).
 void recompute_decomposition(KrigModel* kr) { build_prediction_decomposition(kr); }
 
+// "Minimize: evaluation 12/40, best 0.4012": the next evaluation, of
+// MaxEvaluations when set, and the best value so far.
+void show_minimize_progress(int evaluations, int budget) {
+  if (budget > 0)
+    show_progress("Minimize: evaluation %d/%d, best %.4g", evaluations + 1, budget, g_ymin);
+  else
+    show_progress("Minimize: evaluation %d, best %.4g", evaluations + 1, g_ymin);
+}
+
 void refresh_models(KrigModel* models, KrigArray* ka) {
   recompute_decomposition(response_of(models, ka));
   for (int c = 0; c < ka->ncons; c++) recompute_decomposition(&models[ka->cons_index[c]]);
@@ -289,10 +299,13 @@ double format_exchange_coordinate(double value, const double* range, char* text,
   return value;
 }
 
-bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
-                                 double* written, char* message, int capacity) {
-  // The file is written whole under a fresh name and renamed into place, so
-  // a link or special file planted at its name is never written through.
+namespace {
+
+// Writes contents as the exchange file: whole, under a fresh name renamed
+// into place, so a link or special file planted at its name is never written
+// through. False with the reason in message.
+bool write_exchange_text(const char* file, const std::string& contents, char* message,
+                         int capacity) {
   const FileKind kind = file_kind(file);
   if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
     snprintf(message, capacity,
@@ -300,23 +313,49 @@ bool write_exchange_file_checked(const char* file, int d, const double* x, doubl
              file, file_kind_words(kind));
     return false;
   }
-  std::string contents;
-  char item[kCoordinateTextSize + 4];
-  snprintf(item, sizeof item, "%d ", d);
-  contents += item;
-  char text[kCoordinateTextSize];
-  for (int j = 0; j < d; j++) {
-    const double value = format_exchange_coordinate(x[j], range ? range[j] : nullptr, text,
-                                                    sizeof text);
-    if (written != nullptr) written[j] = value;
-    snprintf(item, sizeof item, " %s ", text);
-    contents += item;
-  }
   if (!replace_file_text(file, contents.data(), contents.size())) {
     snprintf(message, capacity, "sample_new_y: Can't open/create %s for writing. ", file);
     return false;
   }
   return true;
+}
+
+void append_exchange_item(std::string* contents, const char* format, const char* text) {
+  char item[kCoordinateTextSize + 4];
+  snprintf(item, sizeof item, format, text);
+  *contents += item;
+}
+
+std::string exchange_count(int d) {
+  char count[16];
+  snprintf(count, sizeof count, "%d ", d);
+  return count;
+}
+
+}  // namespace
+
+bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
+                                 double* written, char* message, int capacity) {
+  std::string contents = exchange_count(d);
+  char text[kCoordinateTextSize];
+  for (int j = 0; j < d; j++) {
+    const double value = format_exchange_coordinate(x[j], range ? range[j] : nullptr, text,
+                                                    sizeof text);
+    if (written != nullptr) written[j] = value;
+    append_exchange_item(&contents, " %s ", text);
+  }
+  return write_exchange_text(file, contents, message, capacity);
+}
+
+bool write_exact_exchange_file(const char* file, int d, const double* x, char* message,
+                               int capacity) {
+  std::string contents = exchange_count(d);
+  char text[kCoordinateTextSize];
+  for (int j = 0; j < d; j++) {
+    format_exact_number(x[j], text, sizeof text);
+    append_exchange_item(&contents, " %s ", text);
+  }
+  return write_exchange_text(file, contents, message, capacity);
 }
 
 void write_exchange_file_named(const char* file, int d, const double* x, double* const* range) {
@@ -518,13 +557,7 @@ char* slot_command(SlotStage* stage, int slot) {
 // does not name the exchange file would leave every slot without an answer.
 bool prepare_slot_commands(SlotStage* stage) {
   const Settings& s = g_settings;
-  if (s.objective_is_command && !names_exchange_file(s.ObjectiveFunction)) {
-    fprintf(out_stream(),
-            "Sorry, command ignored. With ParallelEvaluations > 1, "
-            "SystemCommandObjectiveFunction must name dorve.temp (each evaluation gets its own "
-            "file dorve.temp.k in its place).\n");
-    return false;
-  }
+  if (!objective_runs_on_slot_files()) return false;
   for (int i = 0; i < stage->q; i++) {
     slot_file_name(i + 1, slot_file(stage, i), kSlotFileNameSize);
     if (!slot_command_line(s.ObjectiveFunction, s.objective_is_command, slot_file(stage, i),
@@ -693,6 +726,16 @@ int stop_on_failed_evaluation(const char* message) {
 
 }  // namespace
 
+bool objective_runs_on_slot_files() {
+  const Settings& s = g_settings;
+  if (!s.objective_is_command || names_exchange_file(s.ObjectiveFunction)) return true;
+  fprintf(out_stream(),
+          "Sorry, command ignored. With ParallelEvaluations > 1, "
+          "SystemCommandObjectiveFunction must name dorve.temp (each evaluation gets its own "
+          "file dorve.temp.k in its place).\n");
+  return false;
+}
+
 // ---- The loop ----
 
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
@@ -732,6 +775,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   int evaluations = 0;  // objective calls of this run
   double best = 0.0;
   do {
+    show_minimize_progress(evaluations, g_settings.MaxEvaluations);
     if (do_mle(it, n, last_fit_n)) {
       if (!fit_models(models, ka)) {
         fprintf(out, "Minimize stops: a model could not be fitted.\n");
@@ -748,6 +792,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
       refresh_models(models, ka);
     }
     it++;
+    show_minimize_progress(evaluations, g_settings.MaxEvaluations);
     StageDesign design;
     int stage_points = 1;
     if (q == 1) {
@@ -764,6 +809,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     conv = count_convergence(conv, n, g_minctx.target, best);
     if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
       if (q > 1) close_stage(&design);
+      end_progress();  // out may be the terminal the line is on
       fprintf(out, "Final MaxCriterion : %f\n", best);
       fprintf(out, "Best Value found: ymin=%6.4e\n", g_ymin);
       break;

@@ -90,6 +90,11 @@ void write_exchange_file_named(const char* file, int d, const double* x, double*
 // may be x itself, or null) receives the point as the file holds it.
 bool write_exchange_file_checked(const char* file, int d, const double* x, double* const* range,
                                  double* written, char* message, int capacity);
+// The same with every coordinate in the shortest text that reads back as
+// the same double, whatever its range: Evaluate hands the objective exactly
+// the design's rows, which a rerun of the design reproduces bit for bit.
+bool write_exact_exchange_file(const char* file, int d, const double* x, char* message,
+                               int capacity);
 
 // The command line that runs the objective: the program name followed by
 // the exchange file name, or (is_command) the whole command as given.
@@ -118,6 +123,11 @@ bool evaluate_objective(const char* objective, int d, double* x, int k, double* 
 // The same, ending the run with the reason when the evaluation failed.
 void sample_new_y(const char* objective, int d, const double* x, int k, double* ynew,
                   double* const* range = nullptr);
+
+// True when the objective can run on the slot files of several evaluations
+// at once: a program (it gets the file as its argument) or a command that
+// names the exchange file. Otherwise says so and returns false.
+bool objective_runs_on_slot_files();
 
 // The report of one new point.
 void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,

@@ -5,6 +5,7 @@
 
 #include "base/interpreter.h"
 #include "base/messages.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "data/database_listing.h"
 #include "data/init_checks.h"
@@ -94,6 +95,7 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
 
   int status = 0;
   for (int row = n; row < stage.rows; row++) {
+    show_progress("MinimizeStage: point %d/%d", row - n + 1, n_new);
     status = propose_stage_point(resp, &best, x);
     if (status != 0) break;
     report_stage_point(x, d, best, stage_size());

@@ -22,6 +22,7 @@
 #include "kriging/predictor.h"
 #include "numeric/alloc_registry.h"
 #include "numeric/random.h"
+#include "numeric/space_filling.h"
 #include "optim/powell.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/folder_lock.h"
@@ -99,6 +100,7 @@ void reset_program_state() {
   g_interp.interactive = false;
   g_settings = Settings();
   set_random_seeds(10, 20, 1000);
+  seed_design_stream(10);
   reset_alloc_registry();
   set_alloc_tracking(true);
   reset_fit_state();
@@ -113,7 +115,7 @@ void reset_program_state() {
 
 bool is_count_option(const char* word) {
   static const char* const kCounted[] = {"Tries", "GridSize", "MinimizeStage",
-                                         "CriterionOptimTries", "MleMaxObs"};
+                                         "CriterionOptimTries", "MleMaxObs", "Design"};
   for (const char* name : kCounted)
     if (strcmp(word, name) == 0) return true;
   return false;
@@ -178,10 +180,10 @@ extern "C" int system(const char* command) {
   return answer_exchange_file("dorve.temp");
 }
 
-// Stands in for posix_spawn: the only caller is Minimize, which runs
+// Stands in for posix_spawn: the callers are Minimize and Evaluate, which run
 // "/bin/sh -c command" once per evaluation; a fuzzed command must never reach
-// a shell. Answers through the slot's file,
-// the command's word that starts with "dorve.temp".
+// a shell. Answers through the slot's file, the command's word that starts
+// with "dorve.temp".
 extern "C" int posix_spawn(pid_t* pid, const char*, const posix_spawn_file_actions_t*,
                            const posix_spawnattr_t*, char* const argv[], char* const[]) {
   const char* command = argv[2];
