@@ -180,9 +180,8 @@ def run_peer(method, function, folder, budget, seed):
         sys.exit("ego_bench: %s failed on %s (see %s/stderr.txt)" % (method.peer, function.name,
                                                                      run))
     loop = json.load(open(result))
-    stop = "budget" if len(loop["values"]) == budget else "early"
     return {"values": loop["values"], "cpu": loop["cpu"], "process_cpu": cpu, "wall": wall,
-            "stop": stop, "reason": loop["note"]}
+            "stop": loop["stop"], "reason": loop["note"]}
 
 
 def peer_version(peer):

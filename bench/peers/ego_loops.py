@@ -1,12 +1,15 @@
 """One peer's expected-improvement loop on one function from one start design;
-writes the responses it asked for, in order, and its CPU seconds as JSON.
+writes the responses it asked for, in order, its CPU seconds and how it
+ended as JSON.
 
 openturns: EfficientGlobalOptimization from a KrigingAlgorithm (constant
 basis, anisotropic Matern 5/2), its default expected-improvement search (a
 multi-start from uniform points) and its default refit at every evaluation.
 Its own convergence tolerances are set to 0 so that it spends the same budget
 as the others (with its defaults it may stop once its absolute, relative or
-residual error falls below 1e-5: on Branin after 19 of 60 evaluations). The length-scale bounds are widened as in the fit
+residual error falls below 1e-5: on Branin after 19 of 60 evaluations).
+When its criterion search fails ("None of the local searches succeeded") the
+run ends there, as a user's would. The length-scale bounds are widened as in the fit
 comparison: its default upper bound of twice the design's range holds smooth
 responses (the wing weight, the borehole) at the bound.
 sklearn: a loop written as a user would write it: GaussianProcessRegressor
@@ -56,8 +59,11 @@ def openturns_loop(function, x, y, budget, seed, evaluate):
     algo.setMaximumAbsoluteError(settings["tolerances"])
     algo.setMaximumRelativeError(settings["tolerances"])
     algo.setMaximumResidualError(settings["tolerances"])
-    algo.run()
-    return "%d evaluations" % algo.getResult().getEvaluationNumber()
+    try:
+        algo.run()
+    except RuntimeError as error:  # its criterion search gave up: the run ends there
+        return "search", str(error).strip()
+    return "", "%d evaluations" % algo.getResult().getEvaluationNumber()
 
 
 def expected_improvement(gp, u, ymin):
@@ -105,7 +111,7 @@ def sklearn_loop(function, x, y, budget, seed, evaluate):
         u = next_point(gp, y.min(), d, rng)
         x = np.vstack([x, u])
         y = np.append(y, evaluate(list(u)))
-    return "%d fits warned" % warned if warned else ""
+    return "", "%d fits warned" % warned if warned else ""
 
 
 LOOPS = {"openturns": openturns_loop, "sklearn": sklearn_loop}
@@ -129,11 +135,14 @@ def main():
         return values[-1]
 
     cpu = time.process_time()
-    note = LOOPS[args.peer](function, design["x"], design["y"], args.budget, args.seed, evaluate)
+    stop, note = LOOPS[args.peer](function, design["x"], design["y"], args.budget, args.seed,
+                                  evaluate)
     cpu = time.process_time() - cpu
+    if not stop:
+        stop = "budget" if len(values) >= args.budget else "early"
     with open(args.result, "w") as f:
         json.dump({"values": values[:args.budget], "cpu": cpu, "calls": len(values),
-                   "note": note}, f, indent=1)
+                   "stop": stop, "note": note}, f, indent=1)
 
 
 if __name__ == "__main__":

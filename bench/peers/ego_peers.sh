@@ -2,16 +2,16 @@
 # DORVE's Minimize against the expected-improvement loops of OpenTURNS and
 # scikit-learn, from the same start designs: Branin, Goldstein-Price,
 # Hartmann-3 and -6, the borehole (d = 8), the wing weight (d = 10) and the
-# Welch et al. screening function (d = 20), 3 seeds. Prints one markdown
-# table (also kept in <out>/ego_table.md): evaluations to within 1% of the
-# minimum, for d >= 8 the gap left after 40 added evaluations, CPU seconds
-# per run and the runs that stopped before their budget. A manual tool: the
-# whole benchmark takes hours of CPU; results are kept under <out>/ego/ and
-# a rerun only redoes what is missing, what the binary's change makes stale
-# (DORVE's runs are keyed by its checksum) or what --force asks for.
+# Trid function (d = 15), 3 seeds. Prints one markdown table (also kept in
+# <out>/ego_table.md): evaluations to within 1% of the minimum, for d >= 8
+# the gap left after 40 added evaluations, CPU seconds per run and the runs
+# that stopped before their budget. A manual tool: the whole benchmark takes
+# hours of CPU; results are kept under <out>/ego/ and a rerun only redoes
+# what is missing, what the binary's change makes stale (DORVE's runs are
+# keyed by its checksum) or what --force asks for.
 #
 #   bench/peers/ego_peers.sh [--dorve build/dorve] [--out build-bench/peers]
-#       [--functions branin,goldstein_price,hartmann3,hartmann6,borehole,wing_weight,welch20]
+#       [--functions branin,goldstein_price,hartmann3,hartmann6,borehole,wing_weight,trid15]
 #       [--seeds 1,2,3]
 #       [--methods dorve-default,dorve-mle,dorve-gradient,openturns,sklearn]
 #       [--option 'Threads = 1']... [--force] [--smoke]

@@ -88,7 +88,7 @@ def early_stops(functions, seeds, methods, results, budget_of):
         for seed in seeds:
             for method in methods:
                 r = results.get((function.name, seed, method.name))
-                if r and len(r["values"]) < budget_of(function) and not method.peer:
+                if r and len(r["values"]) < budget_of(function):
                     lines.append("- %s, seed %d, %s: after %d of %d evaluations, best %.6g: %s"
                                  % (function.title, seed, method.title, len(r["values"]),
                                     budget_of(function), min(r["start"] + r["values"]),
@@ -147,7 +147,7 @@ def table(functions, seeds, methods, available, results, smoke_budget, versions)
     lines += [""] + cpu_totals(functions, seeds, methods, available, results)
     stops = early_stops(functions, seeds, methods, results, budget_of)
     if stops:
-        lines += ["", "DORVE runs that stopped before the budget:"] + stops
+        lines += ["", "Runs that stopped before the budget:"] + stops
     lines += ["", "Per seed: evaluations to 1% (- not reached) and the best value found.", ""]
     lines += per_seed(functions, seeds, methods, results)
     return "\n".join(lines) + "\n"

@@ -31,6 +31,9 @@ HARTMANN_C = [1.0, 1.2, 3.0, 3.2]
 WING_WEIGHT_BOX = [(150.0, 200.0), (220.0, 300.0), (6.0, 10.0), (-10.0, 10.0), (16.0, 45.0),
                    (0.5, 1.0), (0.08, 0.18), (2.5, 6.0), (1700.0, 2500.0), (0.025, 0.08)]
 
+TRID_D = 15
+TRID_HALF_WIDTH = float(TRID_D ** 2)
+
 # Water flow through a borehole (m3/yr): rw, radius of the borehole (m); r,
 # radius of influence (m); Tu, Tl, transmissivities of the upper and lower
 # aquifers (m2/yr); Hu, Hl, their potentiometric heads (m); L, length of the
@@ -88,16 +91,13 @@ def borehole(u, m=math):
             / (log_ratio * (1.0 + 2.0 * length * tu / (log_ratio * rw ** 2 * kw) + tu / tl)))
 
 
-def welch20(u, m=math):
-    """The screening function of Welch, Buck, Sacks, Wynn, Mitchell and Morris
-    (Technometrics, 1992) on [-0.5, 0.5]^20: a few strong inputs, a steep
-    ratio, a cubic, an interaction ridge, small linear terms and two inert
-    inputs (x8, x16)."""
-    x = [t - 0.5 for t in u]
-    return (5.0 * x[11] / (1.0 + x[0]) + 5.0 * (x[3] - x[19]) ** 2 + x[4]
-            + 40.0 * x[18] ** 3 - 5.0 * x[18] + 0.05 * x[1] + 0.08 * x[2] - 0.03 * x[5]
-            + 0.03 * x[6] - 0.09 * x[8] - 0.01 * x[9] - 0.07 * x[10] + 0.25 * x[12] ** 2
-            - 0.04 * x[13] + 0.06 * x[14] - 0.01 * x[16] - 0.03 * x[17])
+def trid15(u, m=math):
+    """The Trid function on [-225, 225]^15 (the box [-d^2, d^2]): a convex
+    quadratic whose minimum lies inside the box, at the bottom of a narrow
+    valley (its Hessian's condition number is about 100)."""
+    x = scaled(u, [(-TRID_HALF_WIDTH, TRID_HALF_WIDTH)] * TRID_D)
+    return (sum((t - 1.0) ** 2 for t in x)
+            - sum(x[i] * x[i - 1] for i in range(1, TRID_D)))
 
 
 class TestFunction:
@@ -116,11 +116,10 @@ class TestFunction:
         return self.minimum + 0.01 * abs(self.minimum)
 
 
-WELCH20_MINIMUM = -8.25
 FUNCTIONS = [
     TestFunction("branin", "Branin", branin, 2, 21, 60, 5.0 / (4.0 * math.pi),
                  "at (-pi, 12.275), (pi, 2.275) and (3 pi, 2.475)"),
-    TestFunction("goldstein_price", "Goldstein-Price", goldstein_price, 2, 21, 60, 3.0,
+    TestFunction("goldstein_price", "Goldstein-Price", goldstein_price, 2, 21, 100, 3.0,
                  "at (0, -1)"),
     TestFunction("hartmann3", "Hartmann-3", hartmann3, 3, 31, 60, -3.862779787332663,
                  "at (0.114589, 0.555649, 0.852547)"),
@@ -134,10 +133,9 @@ FUNCTIONS = [
                  "the weight falls with t/c and rises with every other input but the sweep"
                  " angle, whose cosine is largest at 0 degrees: t/c at its upper bound, Lambda"
                  " = 0, the others at their lower bounds"),
-    TestFunction("welch20", "Welch et al. (d = 20)", welch20, 20, 200, 40, WELCH20_MINIMUM,
-                 "term by term: 5 x12/(1 + x1) is -5 at x1 = x12 = -0.5, 40 x19^3 - 5 x19 is"
-                 " -2.5 at x19 = -0.5 (its inner minimum is -0.68), x5 gives -0.5, the square"
-                 " terms 0, the linear terms -0.5 times the sum of their |coefficients|,"
-                 " -0.25"),
+    TestFunction("trid15", "Trid (d = 15)", trid15, TRID_D, 10 * TRID_D, 40,
+                 -TRID_D * (TRID_D + 4) * (TRID_D - 1) / 6.0,
+                 "-d (d + 4) (d - 1) / 6 at x_i = i (d + 1 - i), inside the box: the gradient"
+                 " vanishes there and the quadratic is convex"),
 ]
 BY_NAME = {f.name: f for f in FUNCTIONS}
