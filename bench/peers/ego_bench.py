@@ -43,10 +43,10 @@ class Method:
 METHODS = [
     Method("dorve-default", "DORVE defaults"),
     Method("dorve-mle", "DORVE MleMethod = gradient", options=[("MleMethod", "gradient")]),
-    Method("dorve-gradient", "DORVE MleMethod and CriterionOptimMethod = gradient",
+    Method("dorve-gradient", "DORVE + CriterionOptimMethod = gradient",
            options=[("MleMethod", "gradient"), ("CriterionOptimMethod", "gradient")]),
     Method("openturns", "OpenTURNS EGO", peer="openturns"),
-    Method("sklearn", "scikit-learn EI loop", peer="sklearn"),
+    Method("sklearn", "scikit-learn EI", peer="sklearn"),
 ]
 METHOD_BY_NAME = {m.name: m for m in METHODS}
 
@@ -81,20 +81,28 @@ def design_folder(out, function, seed):
 
 def write_design(out, function, seed):
     """The maximin Latin hypercube of this function and seed (the same for
-    every method), as CSV for DORVE and as a numpy archive for the peers."""
+    every method), as CSV for DORVE and as a numpy archive for the peers;
+    written only when the folder does not hold it yet, so that a run that
+    reads it is never raced."""
     folder = design_folder(out, function, seed)
-    os.makedirs(folder, exist_ok=True)
     rng = np.random.default_rng([seed, zlib.crc32(function.name.encode())])
     x = data.maximin_design(rng, function.start_runs, function.d)
     y = np.array([function.evaluate(list(row)) for row in x])
+    digest = hashlib.sha256(x.tobytes() + y.tobytes()).hexdigest()
+    archive = os.path.join(folder, "design.npz")
+    if os.path.exists(archive):
+        kept = np.load(archive)
+        if np.array_equal(kept["x"], x) and np.array_equal(kept["y"], y):
+            return folder, digest, y
+    os.makedirs(folder, exist_ok=True)
     names = ["x%d" % (j + 1) for j in range(function.d)]
     data.write_csv(os.path.join(folder, "X.csv"), names, list(x.T))
     data.write_csv(os.path.join(folder, "y.csv"), ["y"], [y])
     with open(os.path.join(folder, "xdescription.mat"), "w") as f:
         f.write("--\nVariable Min Max\n--\n")
         f.writelines("%s 0 1\n" % name for name in names)
-    np.savez(os.path.join(folder, "design.npz"), x=x, y=y)
-    return folder, hashlib.sha256(x.tobytes() + y.tobytes()).hexdigest(), y
+    np.savez(archive, x=x, y=y)
+    return folder, digest, y
 
 
 # ---- one run -------------------------------------------------------------

@@ -17,11 +17,12 @@
 #       [--option 'Threads = 1']... [--force] [--smoke]
 #
 # --methods says what runs; the table shows every method with a result that
-# still holds. The column of CriterionOptimMethod = gradient reads "n/a" when
-# the binary's Info does not list that value. Each --option line goes into
-# every DORVE session before Minimize (default: Threads = 1, which leaves the
-# results as they are). --smoke runs Branin, seed 1, 5 added evaluations, in
-# <out>/ego_smoke/, to check the harness in about a minute.
+# still holds (--methods '' only rewrites the table). The column of
+# CriterionOptimMethod = gradient reads "n/a" when the binary's Info does not
+# list that value. Each --option line goes into every DORVE session before
+# Minimize (default: Threads = 1, which leaves the results as they are).
+# --smoke runs Branin, seed 1, 5 added evaluations, in <out>/ego_smoke/, to
+# check the harness in about a minute.
 # Peers: apt-get install python3-openturns python3-sklearn python3-scipy
 # (Debian's python3, $PYTHON, default /usr/bin/python3); their BLAS runs on
 # one thread unless OPENBLAS_NUM_THREADS / OMP_NUM_THREADS say otherwise.

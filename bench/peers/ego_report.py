@@ -140,6 +140,12 @@ def table(functions, seeds, methods, available, results, smoke_budget, versions)
     lines = [header, "|---|---|" + "---|" * len(methods)]
     for function in functions:
         lines += function_rows(function, seeds, methods, available, results, budget_of(function))
+    lines += ["", "Evaluations count the start design; (k/n): the seeds that got within 1%% of the "
+              "minimum; > N: the median run did not within its N evaluations; gap: (best - "
+              "minimum) / (best of the start design - minimum) after %d added evaluations; CPU: "
+              "DORVE's process without its objective program's, the peers' loop; stopped: runs "
+              "that ended before their budget (converged: DORVE's convergence rule; search: the "
+              "criterion search gave up)." % GAP_AFTER]
     lines += ["", "Minima over the box: " + "; ".join(
         "%s %.10g (%s)" % (f.title, f.minimum, f.minimum_source) for f in functions) + "."]
     lines += ["", "Peers: " + ", ".join("%s %s" % (p, v) for p, v in sorted(versions.items()))

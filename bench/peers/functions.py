@@ -133,7 +133,7 @@ FUNCTIONS = [
                  "the weight falls with t/c and rises with every other input but the sweep"
                  " angle, whose cosine is largest at 0 degrees: t/c at its upper bound, Lambda"
                  " = 0, the others at their lower bounds"),
-    TestFunction("trid15", "Trid (d = 15)", trid15, TRID_D, 10 * TRID_D, 40,
+    TestFunction("trid15", "Trid", trid15, TRID_D, 10 * TRID_D, 40,
                  -TRID_D * (TRID_D + 4) * (TRID_D - 1) / 6.0,
                  "-d (d + 4) (d - 1) / 6 at x_i = i (d + 1 - i), inside the box: the gradient"
                  " vanishes there and the quadratic is convex"),
