@@ -12,6 +12,7 @@ import argparse
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -65,12 +66,10 @@ def info_text(dorve):
 
 
 def knows_option(info, option, value):
-    """Info lists an option's values as 'Name = {a|b} ...'."""
-    for line in info.splitlines():
-        words = line.split()
-        if words and words[0] == option and "{" in line:
-            return value in line[line.index("{") + 1:line.index("}")].split("|")
-    return False
+    """Info lists an option's values as 'Name = {a|b} ...' (the braces may
+    span lines)."""
+    found = re.search(r"^%s\s*=\s*\{([^}]*)\}" % re.escape(option), info, re.M)
+    return bool(found) and value in [v.strip() for v in found.group(1).split("|")]
 
 
 # ---- start designs -------------------------------------------------------

@@ -148,8 +148,9 @@ def table(functions, seeds, methods, available, results, smoke_budget, versions)
               "criterion search gave up)." % GAP_AFTER]
     lines += ["", "Minima over the box: " + "; ".join(
         "%s %.10g (%s)" % (f.title, f.minimum, f.minimum_source) for f in functions) + "."]
-    lines += ["", "Peers: " + ", ".join("%s %s" % (p, v) for p, v in sorted(versions.items()))
-              + "."] if versions else []
+    peers = sorted({m.peer for m in methods if m.peer})
+    lines += ["", "Peers: " + ", ".join("%s %s" % (p, versions.get(p, "not installed"))
+                                        for p in peers) + "."]
     lines += [""] + cpu_totals(functions, seeds, methods, available, results)
     stops = early_stops(functions, seeds, methods, results, budget_of)
     if stops:
