@@ -12,6 +12,10 @@
 #   make bench-peers  build dorve and compare its Fit with OpenTURNS and scikit-learn
 #                  (bench/peers/fit_peers.sh; minutes of CPU, never run by the tests):
 #                  make bench-peers BENCH_PEERS_ARGS="--sets borehole_n80"
+#                  then its Minimize with their optimisation loops (make bench-ego)
+#   make bench-ego  only the Minimize comparison (bench/peers/ego_peers.sh; hours of
+#                  CPU the first time, then only what is missing or stale):
+#                  make bench-ego BENCH_EGO_ARGS="--functions branin --seeds 1"
 #   make fuzz      build the libFuzzer targets (clang) and run each for
 #                  FUZZ_SECONDS seconds (default 60): make fuzz FUZZ_SECONDS=30
 
@@ -24,7 +28,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX     ?= /usr/local
 
-.PHONY: all run install test sanitize bench bench-peers fuzz clean build-deps test-deps bench-deps fuzz-deps
+.PHONY: all run install test sanitize bench bench-peers bench-ego fuzz clean build-deps test-deps bench-deps fuzz-deps
 
 all: build-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -87,6 +91,10 @@ bench: bench-deps
 
 bench-peers: all
 	bash bench/peers/fit_peers.sh --dorve $(BUILD)/dorve $(BENCH_PEERS_ARGS)
+	bash bench/peers/ego_peers.sh --dorve $(BUILD)/dorve $(BENCH_EGO_ARGS)
+
+bench-ego: all
+	bash bench/peers/ego_peers.sh --dorve $(BUILD)/dorve $(BENCH_EGO_ARGS)
 
 # Each target runs in turn from its seed corpus in tests/fuzz/corpus; new
 # units and findings stay in $(FUZZ_BUILD).

@@ -3,27 +3,20 @@
 Every set is written three ways: DORVE matrix files (x.mat, y.mat, xtest.mat),
 CSV with a header row (x.csv, y.csv, xtest.csv, ytest.csv) and one numpy archive
 (data.npz) that the peers and the report read. The inputs of every set lie in
-the unit cube; borehole maps them onto its physical ranges to compute y, so
-all tools fit the same unit-scaled X.
+the unit cube; borehole (functions.py) maps them onto its physical ranges to
+compute y, so all tools fit the same unit-scaled X.
 """
 import argparse
 import os
+import sys
 
 import numpy as np
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import functions  # noqa: E402
+
 HELD_OUT = 1000
 CANDIDATES = 20  # Latin hypercubes drawn per design; the maximin one is kept
-
-BOREHOLE_RANGES = np.array([
-    [0.05, 0.15],       # rw, radius of the borehole (m)
-    [100.0, 50000.0],   # r, radius of influence (m)
-    [63070.0, 115600.0],  # Tu, transmissivity of the upper aquifer (m2/yr)
-    [990.0, 1110.0],    # Hu, potentiometric head of the upper aquifer (m)
-    [63.1, 116.0],      # Tl, transmissivity of the lower aquifer (m2/yr)
-    [700.0, 820.0],     # Hl, potentiometric head of the lower aquifer (m)
-    [1120.0, 1680.0],   # L, length of the borehole (m)
-    [9855.0, 12045.0],  # Kw, hydraulic conductivity of the borehole (m/yr)
-])
 
 
 def friedman(u):
@@ -32,11 +25,7 @@ def friedman(u):
 
 
 def borehole(u):
-    lo, hi = BOREHOLE_RANGES[:, 0], BOREHOLE_RANGES[:, 1]
-    rw, r, tu, hu, tl, hl, length, kw = (lo + u * (hi - lo)).T
-    log_ratio = np.log(r / rw)
-    return (2.0 * np.pi * tu * (hu - hl)
-            / (log_ratio * (1.0 + 2.0 * length * tu / (log_ratio * rw ** 2 * kw) + tu / tl)))
+    return functions.borehole(u.T, np)
 
 
 # name: (function, dimension, design size)
