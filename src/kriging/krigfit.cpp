@@ -30,7 +30,7 @@ thread_local FitState* t_fit = nullptr;
 FitState& current_fit(const char* caller) {
   if (t_fit == nullptr) {
     fprintf(stderr, "%s\n", caller);
-    fatal_error("krigfit: Code Bug : no model is being fitted");
+    invariant_broken("krigfit: Code Bug : no model is being fitted");
   }
   return *t_fit;
 }
@@ -252,7 +252,7 @@ void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
     trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
     draw_random_vertices(1, m, P);
   } else {
-    fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
+    invariant_broken("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
   }
 }
 
@@ -277,8 +277,7 @@ void finish_fit(FitState& s, bool from_coordinates) {
 }
 
 void krigfit_begin(KrigModel* kr) {
-  if (fit_in_progress())
-    fatal_error("krigfit: Code Bug : a fit is already in progress");
+  check_invariant(!fit_in_progress(), "krigfit: Code Bug : a fit is already in progress");
   krCalcF(kr);  // r must be 1
   open_fit(g_fit, kr);
   t_fit = &g_fit;

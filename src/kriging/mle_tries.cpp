@@ -275,8 +275,7 @@ void report_no_genuine_try(const KrigModel* kr) {
 
 void plan_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
-  if (fit_in_progress())
-    fatal_error("krigfit: Code Bug : a fit is already in progress");
+  check_invariant(!fit_in_progress(), "krigfit: Code Bug : a fit is already in progress");
   keep_earlier_parameters(kr, &fit->earlier);
   krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
@@ -386,9 +385,7 @@ void complete_fit(PlannedFit* fit) {
 
 struct FitBatch {
   HeldOutput held;                 // the calling thread's output since the last fit was added
-  std::vector<PlannedFit*> fits;
-  bool planning_failed = false;    // the last fit added ended in a fatal error while planned
-  CapturedFatal planning_fatal;
+  std::vector<PlannedFit*> fits;   // each lead holding what was printed before it was added
 };
 
 FitBatch* open_fit_batch() {
@@ -410,17 +407,6 @@ void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report) {
   PlannedFit* fit = new PlannedFit;
   fit->kr = kr;
   fit->report = report;
-  CapturedFatal* previous = set_thread_fatal_capture(&batch->planning_fatal);
-  try {
-    plan_fit(fit);
-  } catch (const FatalErrorCaptured&) {
-    // The fits before it run and print first, then the error ends the run
-    // as it would have without the batch. The abandoned fit is not released.
-    set_thread_fatal_capture(previous);
-    batch->planning_failed = true;
-    run_fit_batch(batch);
-  }
-  set_thread_fatal_capture(previous);
   fit->lead = release_output(&batch->held);
   batch->fits.push_back(fit);
   hold_output(&batch->held);
@@ -432,13 +418,28 @@ void put_text(FILE* out, const std::string& text) {
   if (!text.empty()) fwrite(text.data(), 1, text.size(), out);
 }
 
-}  // namespace
+// Plans the fits in the order they were added, each one's messages joining
+// its lead, every start vertex drawn in the order of a sequential run.
+// Returns how many were planned: fewer than all when the planning of one
+// ended in a fatal error (*error).
+size_t plan_fits(FitBatch* batch, FatalError* error) {
+  for (size_t k = 0; k < batch->fits.size(); k++) {
+    PlannedFit* fit = batch->fits[k];
+    std::string text;
+    const bool planned = run_captured([fit] { plan_fit(fit); }, &text, error);
+    fit->lead += text;
+    if (!planned) return k;
+  }
+  return batch->fits.size();
+}
 
-void run_fit_batch(FitBatch* batch) {
-  const std::string trailing = release_output(&batch->held);
+// Runs the tries of the fits on the pool, then puts out each fit's lead and
+// tries in order and completes it. A try that ended in a fatal error raises
+// it once everything printed before it is out.
+void run_planned_fits(const std::vector<PlannedFit*>& fits) {
   std::vector<PlannedFit*> owner;
   std::vector<int> attempt;
-  for (PlannedFit* fit : batch->fits) {
+  for (PlannedFit* fit : fits) {
     for (int i = 0; i < static_cast<int>(fit->tries.size()); i++) {
       owner.push_back(fit);
       attempt.push_back(i);
@@ -447,9 +448,9 @@ void run_fit_batch(FitBatch* batch) {
   // Nothing comes before the first fit's lead ("Fitting y1 ..."): it goes
   // out now, so that an output file shows the fit has begun.
   FILE* out = out_stream();
-  if (!batch->fits.empty()) {
-    put_text(out, batch->fits[0]->lead);
-    batch->fits[0]->lead.clear();
+  if (!fits.empty()) {
+    put_text(out, fits[0]->lead);
+    fits[0]->lead.clear();
   }
   std::vector<TaskRecord> records;
   run_ordered_tasks(
@@ -458,20 +459,33 @@ void run_fit_batch(FitBatch* batch) {
 
   out = out_stream();
   size_t task = 0;
-  for (PlannedFit* fit : batch->fits) {
+  for (PlannedFit* fit : fits) {
     put_text(out, fit->lead);
     for (size_t i = 0; i < fit->tries.size(); i++, task++) {
       put_text(out, records[task].output);
-      if (records[task].fatal.raised) raise_captured_fatal(records[task].fatal);
+      if (records[task].failed) throw records[task].fatal;
     }
     complete_fit(fit);
     delete fit;
   }
-  put_text(out, trailing);
-  const bool failed = batch->planning_failed;
-  const CapturedFatal fatal = batch->planning_fatal;
+}
+
+}  // namespace
+
+void run_fit_batch(FitBatch* batch) {
+  const std::string trailing = release_output(&batch->held);
+  FatalError planning_error;
+  const size_t planned = plan_fits(batch, &planning_error);
+  const std::vector<PlannedFit*> ready(batch->fits.begin(), batch->fits.begin() + planned);
+  run_planned_fits(ready);
+  // A fit whose planning failed ends the run after the fits before it, with
+  // its own messages; what was printed after it was added never was.
+  if (planned < batch->fits.size()) {
+    put_text(out_stream(), batch->fits[planned]->lead);
+    throw planning_error;
+  }
+  put_text(out_stream(), trailing);
   delete batch;
-  if (failed) raise_captured_fatal(fatal);
 }
 
 void mle_fit(KrigModel* kr, int report) {

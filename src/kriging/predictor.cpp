@@ -91,10 +91,7 @@ void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
   if (blocks > 1 && g_settings.Threads > 1) {
     std::vector<TaskRecord> records;
     run_ordered_tasks(blocks, g_settings.Threads, block, &records);
-    for (const TaskRecord& r : records) {
-      fputs(r.output.c_str(), out_stream());
-      if (r.fatal.raised) raise_captured_fatal(r.fatal);
-    }
+    put_out_in_order(records, out_stream());
   } else {
     for (int k = 0; k < blocks; k++) block(k);
   }
@@ -136,7 +133,7 @@ void krigblup(KrigModel* kr, int P, double* const* points, double** result) {
 
 void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r) {
   AnyXState& s = g_anyx;
-  if (s.initialized) fatal_error("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+  check_invariant(!s.initialized, "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
   s.initialized = true;
   s.N = N;
   s.r = r;
@@ -153,18 +150,19 @@ void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r) {
 void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int d, int P,
                   double* const* points, double** result) {
   AnyXState& s = g_anyx;
-  if (!s.initialized) fatal_error("krigmse_anyX: Code Bug: function call without its initialization");
-  if (d != kr->d[0]) fatal_error("mse_anyX : Code Bug : ad!= *kr->d");
-  if (N != s.N) fatal_error("krigmse_anyX: Code Bug : N differs from its initialization");
+  check_invariant(s.initialized,
+                  "krigmse_anyX: Code Bug: function call without its initialization");
+  check_invariant(d == kr->d[0], "mse_anyX : Code Bug : ad!= *kr->d");
+  check_invariant(N == s.N, "krigmse_anyX: Code Bug : N differs from its initialization");
   predict_points(kr, Xs, ys, N, s.A, s.inveig, P, points, result,
                  "krigblup_anyXY(): regression model not dealt with, r>1 ");
 }
 
 void free_krigmse_anyX(int N, int r) {
   AnyXState& s = g_anyx;
-  if (!s.initialized) fatal_error("free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
-  if (N != s.N || r != s.r)
-    fatal_error("free_krigmse_anyX: Code Bug : sizes differ from the initialization");
+  check_invariant(s.initialized, "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+  check_invariant(N == s.N && r == s.r,
+                  "free_krigmse_anyX: Code Bug : sizes differ from the initialization");
   free_real_matrix(N + r, N + r, &s.A);
   free_real_matrix(N, N, &s.R);
   free_real_matrix(N, r, &s.F);

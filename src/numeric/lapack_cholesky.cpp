@@ -52,5 +52,5 @@ void lapack_inverse_from_cholesky(double* L, int n) {
   int info = 0;
   dpotri_("L", &n, L, &n, &info, 1);
   // A factor with positive pivots always has an inverse.
-  if (info != 0) fatal_error("lapack_inverse_from_cholesky: Code Bug : singular factor");
+  check_invariant(info == 0, "lapack_inverse_from_cholesky: Code Bug : singular factor");
 }

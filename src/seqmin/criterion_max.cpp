@@ -72,9 +72,9 @@ void start_distanceneighbour(int d, double* const* range, double** P) {
     for (int j = 0; j < d; j++) P[r][j] = x0[j];
   for (int j = 0; j < d; j++) {
     P[j + 1][j] = x0[j] + dirs[j] * 0.5 * dplus[j];
-    if (!inside(P[j + 1][j], range[j])) fatal_error("start_values: halfneighbour , code bug");
+    check_invariant(inside(P[j + 1][j], range[j]), "start_values: halfneighbour , code bug");
     P[0][j] = x0[j] - dirs[j] * 0.5 * dminus[j];
-    if (!inside(P[0][j], range[j])) fatal_error("start_values: halfneighbour , code bug 2");
+    check_invariant(inside(P[0][j], range[j]), "start_values: halfneighbour , code bug 2");
   }
   free_int_vector(d, &dirs);
   free_int_vector(d, &back);

@@ -349,9 +349,8 @@ void run_evaluate(KrigModel** models, KrigArray* ka) {
 }  // namespace
 
 void evaluate_design(KrigModel** models, KrigArray* ka) {
-  if (!own_files_are_safe(g_settings.ParallelEvaluations, "Evaluate") ||
-      !lock_working_folder("Evaluate"))
+  WorkingFolderLock lock;
+  if (!own_files_are_safe(g_settings.ParallelEvaluations, "Evaluate") || !lock.take("Evaluate"))
     return;
   run_evaluate(models, ka);
-  unlock_working_folder();
 }

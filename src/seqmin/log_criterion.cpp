@@ -90,7 +90,7 @@ void open_log_criterion(KrigModel* kr, LogCriterion* lc) {
     double* const* V = nullptr;
     const double* inveig = nullptr;
     if (!krigmse_anyX_decomposition(&N, &V, &inveig))
-      fatal_error("open_log_criterion: Code Bug: stage without its krigmse_anyX state");
+      invariant_broken("open_log_criterion: Code Bug: stage without its krigmse_anyX state");
     open_gradient_predictor(kr, g_minctx.stage_design, g_minctx.stage_y, N, V, inveig,
                             &lc->stage_se);
   }

@@ -244,7 +244,7 @@ void update_ymin(KrigArray* ka, const double* ynew, int row) {
 // ---- Schedule and stopping rule ----
 
 bool do_mle(int it, int n, int last_fit_n) {
-  if (last_fit_n == 0) fatal_error("do_mle: Code Bug , last_mle_n==0");
+  check_invariant(last_fit_n != 0, "do_mle: Code Bug , last_mle_n==0");
   if (n == kDoMleRaiseAt && g_settings.MleFrequency < kDoMleRaisedFrequency)
     g_settings.MleFrequency = kDoMleRaisedFrequency;
   if (it == 0) return true;
@@ -741,12 +741,10 @@ bool objective_runs_on_slot_files() {
 int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   if (!minimize_entry_checks(models, ka, false)) return -1;
   const int q = g_settings.ParallelEvaluations;
-  if (!own_files_are_safe(q, "Minimize") || !lock_working_folder("Minimize")) return -1;
+  WorkingFolderLock lock;
+  if (!own_files_are_safe(q, "Minimize") || !lock.take("Minimize")) return -1;
   SlotStage slots;
-  if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots)) {
-    unlock_working_folder();
-    return -1;
-  }
+  if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots)) return -1;
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
   g_minctx = MinimizeContext();
@@ -865,7 +863,6 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     release_slot_stage(&slots);
     if (status == kStageSlotFailed) status = stop_on_failed_evaluation(failure);
   }
-  unlock_working_folder();
   return status;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/interpreter.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
 
 namespace {
@@ -122,14 +123,15 @@ TEST(Correlation, SingularAugmentedMatrixWarnsForEachZeroEigenvalue) {
 TEST(CorrelationDeathTest, ShareOutsideUnitIntervalIsFatalWithValue) {
   Matrix X(1, 1), R(1, 1);
   double alpha[] = {0.0}, theta[] = {1.0}, r[1];
-  EXPECT_EXIT(calcR(X.p(), alpha, theta, 1.5, 1, 1, R.p()), ::testing::ExitedWithCode(2),
-              "DORVE error \\.\\.\\. \nstochratio:  1\\.500000 \ncalcR: stochratio not within "
-              "\\[0,1\\] \n");
-  EXPECT_EXIT(calcr(X.rows[0], r, X.p(), alpha, theta, NAN, 1, 1), ::testing::ExitedWithCode(2),
-              "calcr: stochratio not within \\[0,1\\]");
+  EXPECT_FATAL_EXIT(
+      calcR(X.p(), alpha, theta, 1.5, 1, 1, R.p()), ::testing::ExitedWithCode(2),
+      "DORVE error \\.\\.\\. \nstochratio:  1\\.500000 \ncalcR: stochratio not within "
+      "\\[0,1\\] \n");
+  EXPECT_FATAL_EXIT(calcr(X.rows[0], r, X.p(), alpha, theta, NAN, 1, 1),
+                    ::testing::ExitedWithCode(2), "calcr: stochratio not within \\[0,1\\]");
   Matrix F(2, 2);
-  EXPECT_EXIT(calcF(2, 2, F.p()), ::testing::ExitedWithCode(1),
-              "calcF : r!=1, that's  not implemented yet  \n");
+  EXPECT_FATAL_EXIT(calcF(2, 2, F.p()), ::testing::ExitedWithCode(1),
+                    "calcF : r!=1, that's  not implemented yet  \n");
 }
 
 }  // namespace

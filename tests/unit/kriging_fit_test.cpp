@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
 #include "kriging/krigfit.h"
@@ -386,13 +387,14 @@ TEST(KrigFitLoglikeDeathTest, ClearlyNegativeDeterminantIsFatalWithItsValue) {
   const std::vector<double> lambda = {2.0, -0.5, 1.0};  // det = -1
   double sigma2 = 1.0;
   int t4 = 0, t5 = 0;
-  EXPECT_EXIT(profile_loglik(lambda.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
-              "DORVE error ... \nDeterminant R -1.000000 \nloglike: detR<0.0 , R is "
-              "negative definite \n");
+  EXPECT_FATAL_EXIT(profile_loglik(lambda.data(), 3, &sigma2, &t4, &t5),
+                    ::testing::ExitedWithCode(2),
+                    "DORVE error ... \nDeterminant R -1.000000 \nloglike: detR<0.0 , R is "
+                    "negative definite \n");
   // Just beyond -1e-4.
   const std::vector<double> edge = {1.0, -1.0001e-4, 1.0};
-  EXPECT_EXIT(profile_loglik(edge.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
-              "-0.000100 \nloglike: detR<0.0");
+  EXPECT_FATAL_EXIT(profile_loglik(edge.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
+                    "-0.000100 \nloglike: detR<0.0");
 }
 
 // ---- Parameter transformations ----
@@ -448,35 +450,71 @@ TEST(KrigFitParametersDeathTest, InadmissibleSuppliedStartValuesAreFatal) {
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({2.5, 1.0}, {0.1, 0.1}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "DORVE error ... \narcsin argument:  1.500000 \nkrigfit, trafo_corpar: arcsin "
-                "argument out of range \nNow exiting to system");
+    EXPECT_FATAL_EXIT(
+        mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+        "DORVE error ... \narcsin argument:  1.500000 \nkrigfit, trafo_corpar: arcsin "
+        "argument out of range \nNow exiting to system");
   }
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, -0.2}, {0.1, 0.1}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "arcsin argument:  -1.200000 \nkrigfit, trafo_corpar: arcsin argument out of range");
+    EXPECT_FATAL_EXIT(
+        mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+        "arcsin argument:  -1.200000 \nkrigfit, trafo_corpar: arcsin argument out of range");
   }
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, 1.0}, {0.1, -0.5}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "theta\\[i\\]:  -0.500000 \ntrafo_corpar: theta<0.0 \n");
+    EXPECT_FATAL_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+                      "theta\\[i\\]:  -0.500000 \ntrafo_corpar: theta<0.0 \n");
   }
   {
     // With a random error the variance must be known: still the NA marker here.
     g_settings.RandomError = true;
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, 1.0}, {0.1, 0.1}, 1.0, kNaMarker);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "  -100000000000000.000000 \ntrafo_corpar: var \n");
+    EXPECT_FATAL_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+                      "  -100000000000000.000000 \ntrafo_corpar: var \n");
   }
+}
+
+// A fit of a batch whose planning fails ends the run after the fits added
+// before it have run and printed, with what was printed before it was added
+// and its own planning messages; nothing printed after that comes out.
+TEST(KrigFitParametersDeathTest, PlanningErrorInABatchComesAfterTheFitsBeforeIt) {
+  SettingsGuard guard;
+  g_settings.Tries = 1;
+  TestModel good(kBraninX, kBraninY);
+  TestModel bad(kBraninX, kBraninY);
+  bad.set_parameters({2.5, 1.0}, {0.1, 0.1}, 1.0, 10.0);
+  TempDir dir;
+  const std::string path = dir.file("out.txt");
+  EXPECT_FATAL_EXIT(
+      {
+        g_interp.out = fopen(path.c_str(), "w");
+        FitBatch* batch = open_fit_batch();
+        fprintf(out_stream(), "before the first\n");
+        add_to_fit_batch(batch, &good.kr, 1);
+        fprintf(out_stream(), "before the second\n");
+        add_to_fit_batch(batch, &bad.kr, 1);
+        fprintf(out_stream(), "after the second\n");
+        run_fit_batch(batch);
+      },
+      ::testing::ExitedWithCode(2), "arcsin argument:  1.500000");
+  const std::string out = read_file(path);
+  EXPECT_EQ(out.find("before the first\nMLE-Try  1"), 0u) << out;
+  const size_t fitted = out.find("LogLikelihood:");
+  ASSERT_NE(fitted, std::string::npos) << out;
+  const std::string tail =
+      "before the second\nSupplied Parameter values used as Starting values for mle.\n";
+  ASSERT_GT(out.size(), tail.size());
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+  EXPECT_LT(fitted, out.size() - tail.size());
 }
 
 TEST(KrigFitDeathTest, LoglikeWithoutAFitInProgressIsACodeBug) {
   double t[2] = {0.0, 1.0};
-  EXPECT_EXIT(loglike(t, 2), ::testing::ExitedWithCode(1), "no model is being fitted");
+  EXPECT_FATAL_EXIT(loglike(t, 2), ::testing::ExitedWithCode(1), "no model is being fitted");
 }
 
 // ---- The whole fit ----

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "kriging_model_support.h"
@@ -219,7 +219,7 @@ TEST(PredictorDeathTest, ImpossibleMeanSquaredErrorDumpsTheModelAndEnds) {
   TestModel m({{0.0, 0.0}, {1.0, 1.0}}, {1.0, 2.0});
   char dir[] = "/tmp/dorve_predictor_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         if (chdir(dir) != 0) exit(9);
         check_mse(&m.kr, -0.2, 6);
@@ -235,18 +235,19 @@ TEST(PredictorDeathTest, PredictionStateAdmitsOneUserAndMustBeBracketed) {
   TestModel m({{0.0, 0.0}, {1.0, 1.0}}, {1.0, 2.0});
   m.set_parameters({0.0, 0.0}, {1.0, 1.0}, 1.0, 1.0);
   Points pts({{0.5, 0.5}}), res(1, 2);
-  EXPECT_EXIT(krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 2, 1, pts.m, res.m),
-              ::testing::ExitedWithCode(1),
-              "krigmse_anyX: Code Bug: function call without its initialization");
-  EXPECT_EXIT(free_krigmse_anyX(2, 1), ::testing::ExitedWithCode(1),
-              "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 2, 1, pts.m, res.m),
+                    ::testing::ExitedWithCode(1),
+                    "krigmse_anyX: Code Bug: function call without its initialization");
+  EXPECT_FATAL_EXIT(free_krigmse_anyX(2, 1), ::testing::ExitedWithCode(1),
+                    "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+  EXPECT_FATAL_EXIT(
       {
         init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
         init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
       },
-      ::testing::ExitedWithCode(1), "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
-  EXPECT_EXIT(
+      ::testing::ExitedWithCode(1),
+      "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+  EXPECT_FATAL_EXIT(
       {
         init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
         krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 3, 1, pts.m, res.m);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/interpreter.h"
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 #include "optim/minimize.h"
@@ -333,20 +334,21 @@ TEST(PowellTest, LineMinimizeScalesTheDirection) {
 TEST(PowellDeathTest, BrentGivesUpAfterAHundredIterations) {
   double xmin;
   // A negative tolerance can never be met.
-  EXPECT_EXIT(brent(0.0, 0.4, 1.0, parabola, -1.0, &xmin), ::testing::ExitedWithCode(1),
-              fatal_pattern("Powell : Too many iterations in brent"));
+  EXPECT_FATAL_EXIT(brent(0.0, 0.4, 1.0, parabola, -1.0, &xmin), ::testing::ExitedWithCode(1),
+                    fatal_pattern("Powell : Too many iterations in brent"));
 }
 
 TEST(MinimizeDeathTest, MethodNamesAreExactAndPowellNeedsADimension) {
   Start s(2, shifted_quadratic, 0.0, 1.0);
   for (const char* name : {"Simplex", "Powell", "", "simplex ", "nelder-mead"}) {
-    EXPECT_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 2, s.p, s.y, name),
-                ::testing::ExitedWithCode(1), fatal_pattern("minimize: Minimization method unknown"))
+    EXPECT_FATAL_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 2, s.p, s.y, name),
+                      ::testing::ExitedWithCode(1),
+                      fatal_pattern("minimize: Minimization method unknown"))
         << name;
   }
-  EXPECT_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 0, s.p, s.y, "powell"),
-              ::testing::ExitedWithCode(1),
-              fatal_pattern("Minimize(Powell) : Dimension of ObjFunc is 0"));
+  EXPECT_FATAL_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 0, s.p, s.y, "powell"),
+                    ::testing::ExitedWithCode(1),
+                    fatal_pattern("Minimize(Powell) : Dimension of ObjFunc is 0"));
 }
 
 TEST(SimplexTest, ZeroDimensionsIsANoOp) {
@@ -497,17 +499,18 @@ TEST(TrafoDeathTest, InvalidRangesComeFirst) {
   x.v[0][0] = 0.5;
   x.v[0][1] = 2.0;
   for (const char* method : {"sin", "exp", "cubic"}) {
-    EXPECT_EXIT(trafo_ab_inf(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"))
+    EXPECT_FATAL_EXIT(trafo_ab_inf(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"))
         << method;
-    EXPECT_EXIT(trafo_inf_to_ab(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_inf_to_ab: their are range intervals [a,b] with a>=b"))
+    EXPECT_FATAL_EXIT(trafo_inf_to_ab(1, 2, x.v, bad.v, out.v, method),
+                      ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_inf_to_ab: their are range intervals [a,b] with a>=b"))
         << method;
   }
   // Reversed bounds too, and even when there are no points at all.
   Points reversed = ranges({{3.0, 1.0}});
-  EXPECT_EXIT(trafo_ab_inf(0, 1, x.v, reversed.v, out.v, "sin"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"));
+  EXPECT_FATAL_EXIT(trafo_ab_inf(0, 1, x.v, reversed.v, out.v, "sin"), ::testing::ExitedWithCode(1),
+                    fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"));
 }
 
 TEST(TrafoDeathTest, UnknownMethodNames) {
@@ -515,11 +518,11 @@ TEST(TrafoDeathTest, UnknownMethodNames) {
   Points x(1, 1), out(1, 1);
   x.v[0][0] = 0.5;
   for (const char* method : {"Sin", "EXP", "", "sin "}) {
-    EXPECT_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_ab_inf: Not a valid transformation method."))
+    EXPECT_FATAL_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_ab_inf: Not a valid transformation method."))
         << method;
-    EXPECT_EXIT(trafo_inf_to_ab(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_inf_ab: Not a valid transformation method."))
+    EXPECT_FATAL_EXIT(trafo_inf_to_ab(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_inf_ab: Not a valid transformation method."))
         << method;
   }
 }
@@ -533,7 +536,7 @@ TEST(TrafoDeathTest, PointsOutsideTheBoxAreFatalAfterADiagnosticLine) {
   x.v[1][1] = 1.5;  // above its upper bound
   const char* path = "optim_test_trafo_out.txt";
   for (const char* method : {"sin", "exp"}) {
-    EXPECT_EXIT(
+    EXPECT_FATAL_EXIT(
         {
           g_interp.out = fopen(path, "w");
           trafo_ab_inf(2, 2, x.v, r.v, out.v, method);
@@ -544,16 +547,17 @@ TEST(TrafoDeathTest, PointsOutsideTheBoxAreFatalAfterADiagnosticLine) {
     EXPECT_EQ(output_before_death(path), "x:  1.500000 lower: -1.000000 upper: 1.000000 \n");
   }
   x.v[1][1] = std::nan("");
-  EXPECT_EXIT(trafo_ab_inf(2, 2, x.v, r.v, out.v, "sin"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: Matrix has elements out of [a,b] range "));
+  EXPECT_FATAL_EXIT(trafo_ab_inf(2, 2, x.v, r.v, out.v, "sin"), ::testing::ExitedWithCode(1),
+                    fatal_pattern("trafo_ab_inf: Matrix has elements out of [a,b] range "));
 }
 
 TEST(TrafoDeathTest, SquareRefusesNegativeValuesEvenInsideTheRange) {
   Points r = ranges({{-5.0, 5.0}});
   Points x(1, 1), out(1, 1);
   x.v[0][0] = -0.5;
-  EXPECT_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, "square"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: Attempt of (inverse) transformation 'square' with x<0"));
+  EXPECT_FATAL_EXIT(
+      trafo_ab_inf(1, 1, x.v, r.v, out.v, "square"), ::testing::ExitedWithCode(1),
+      fatal_pattern("trafo_ab_inf: Attempt of (inverse) transformation 'square' with x<0"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "kriging/log_improvement.h"
 #include "kriging/predictor.h"
 #include "optim/trafo.h"
@@ -97,10 +98,10 @@ TEST_F(SeqminCriterion, RecursionOfTheMomentIntegrals) {
 }
 
 TEST(SeqminCriterionDeathTest, NegativeOrdersAndExponentsAreFatal) {
-  EXPECT_EXIT(recurse_integral(-1, 0.1, 0.5, 0.0), ::testing::ExitedWithCode(1),
-              "recurse_integral: p<0");
-  EXPECT_EXIT(improvement_criterion(-1, 0.0, 1.0, 1.0, 0.0), ::testing::ExitedWithCode(1),
-              "ExpectedImprovement: GlobalEiParam<0 ");
+  EXPECT_FATAL_EXIT(recurse_integral(-1, 0.1, 0.5, 0.0), ::testing::ExitedWithCode(1),
+                    "recurse_integral: p<0");
+  EXPECT_FATAL_EXIT(improvement_criterion(-1, 0.0, 1.0, 1.0, 0.0), ::testing::ExitedWithCode(1),
+                    "ExpectedImprovement: GlobalEiParam<0 ");
 }
 
 TEST_F(SeqminCriterion, DesignPointOfAnInterpolatingModelScoresZeroEvenWithConstraints) {

@@ -9,6 +9,7 @@
 
 #include "data/init_checks.h"
 #include "data/model_matrices.h"
+#include "fatal_test_support.h"
 #include "kriging/predictor.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/evaluation_journal.h"
@@ -97,7 +98,8 @@ TEST_F(SeqminLoop, FrequencyBelowTenIsRaisedToTenAtOneHundredObservations) {
 }
 
 TEST(SeqminLoopDeathTest, RefitScheduleWithoutAPreviousFitSizeIsACodeBug) {
-  EXPECT_EXIT(do_mle(1, 10, 0), ::testing::ExitedWithCode(1), "do_mle: Code Bug , last_mle_n==0");
+  EXPECT_FATAL_EXIT(do_mle(1, 10, 0), ::testing::ExitedWithCode(1),
+                    "do_mle: Code Bug , last_mle_n==0");
 }
 
 // ---- Stopping rule ----
@@ -116,10 +118,11 @@ TEST_F(SeqminLoop, ToleranceRuleIsAbsoluteOrRelativeToTheTarget) {
 TEST(SeqminLoopDeathTest, QuantileAndUnknownRulesEndTheRun) {
   reset_process_state();
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "quantile");
-  EXPECT_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1), "This option has been removed");
+  EXPECT_FATAL_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
+                    "This option has been removed");
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "order");
-  EXPECT_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
-              "ConvergeCrit: This method doesn't exist ");
+  EXPECT_FATAL_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
+                    "ConvergeCrit: This method doesn't exist ");
   reset_process_state();
 }
 
@@ -205,19 +208,20 @@ TEST(SeqminLoopDeathTest, UnreadableResponsesEndTheRun) {
   ScratchDir dir;
   double y[2];
   write_file("dorve.temp", "2  0.500000  1.250000 ");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "sample_new_y: Possible reasons:\n\t\\(1\\) Minimization Function File does not "
-              "exist in directory supplied. \n\t\\(2\\) Not enough values in  dorve.temp");
+  EXPECT_FATAL_EXIT(
+      read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+      "sample_new_y: Possible reasons:\n\t\\(1\\) Minimization Function File does not "
+      "exist in directory supplied. \n\t\\(2\\) Not enough values in  dorve.temp");
   write_file("dorve.temp", "2  0.5  1.25  3.7 ");
-  EXPECT_EXIT(read_exchange_file(2, 2, y), ::testing::ExitedWithCode(1), "Possible reasons");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 2, y), ::testing::ExitedWithCode(1), "Possible reasons");
   write_file("dorve.temp", "2  0.5  1.25  high");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "Sample New Points: Not all new points can be interpreted as a number");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+                    "Sample New Points: Not all new points can be interpreted as a number");
   write_file("dorve.temp", "2  0.5  1.25  3.7x");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1), "Sample New Points");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1), "Sample New Points");
   std::filesystem::remove("dorve.temp");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "sample_new_y: Can't open  dorve.temp for reading. ");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+                    "sample_new_y: Can't open  dorve.temp for reading. ");
 }
 
 TEST_F(SeqminLoop, ObjectiveProgramAndObjectiveCommandBothAnswerThroughTheFile) {
@@ -241,13 +245,13 @@ TEST(SeqminLoopDeathTest, ObjectiveThatDoesNothingOrDoesNotExist) {
   const double x[2] = {0.5, 1.25};
   double y[1];
   set_objective("true", false);
-  EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1), "Possible reasons");
+  EXPECT_FATAL_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
+                    ::testing::ExitedWithCode(1), "Possible reasons");
   set_objective("./no_such_simulator", false);
-  EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1),
-              "The objective command for dorve.temp exited with status 127 \\(the shell did not "
-              "find the command\\)");
+  EXPECT_FATAL_EXIT(
+      sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y), ::testing::ExitedWithCode(1),
+      "The objective command for dorve.temp exited with status 127 \\(the shell did not "
+      "find the command\\)");
   reset_process_state();
 }
 
@@ -410,8 +414,8 @@ TEST(SeqminLoopDeathTest, NoFeasibleObservationEndsTheRun) {
   std::vector<double> cost(10, 5.0);
   Store store(X, {smooth_values(X), cost}, unit_box());
   store.constrain(1, kNaMarker, 1.0);
-  EXPECT_EXIT(calc_ymin(store.ka, store.models), ::testing::ExitedWithCode(1),
-              "Real_Minimum: Minimum of empty set of numbers");
+  EXPECT_FATAL_EXIT(calc_ymin(store.ka, store.models), ::testing::ExitedWithCode(1),
+                    "Real_Minimum: Minimum of empty set of numbers");
 }
 
 // ---- Entry checks ----

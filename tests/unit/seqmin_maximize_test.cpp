@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "optim/trafo.h"
 #include "seqmin/criterion_max.h"
@@ -142,13 +143,14 @@ TEST(SeqminMaximizeDeathTest, StartRulesThatCannotWork) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
   store.use_as_context(0.0);
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "Random"), ::testing::ExitedWithCode(1),
-              "start_values: Unrecognized Method");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "Random"), ::testing::ExitedWithCode(1),
+                    "start_values: Unrecognized Method");
   PtsOutOfRange = 1;
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "displacement"), ::testing::ExitedWithCode(1),
-              "start_values_krmin: PtsOutOfRange and displacement");
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "distanceneighbour"), ::testing::ExitedWithCode(1),
-              "start_values_krmin: PtsOutOfRange and distanceneighbour");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "displacement"), ::testing::ExitedWithCode(1),
+                    "start_values_krmin: PtsOutOfRange and displacement");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "distanceneighbour"),
+                    ::testing::ExitedWithCode(1),
+                    "start_values_krmin: PtsOutOfRange and distanceneighbour");
   reset_process_state();
 }
 
