@@ -96,7 +96,8 @@ DORVE_VECTOR_CLONES void gradient_in_parameters(LikelihoodGradient* w, const dou
 
 struct SearchContext {
   LikelihoodGradient* w;
-  FallbackObjective fallback;
+  ObjectiveFunction fallback;
+  void* fallback_ctx;
   std::vector<double> t;  // a copy the fallback may write through
 };
 
@@ -221,7 +222,7 @@ QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, doub
   LikelihoodStatus status = likelihood_value(c->w, x, &L);
   if (status == LikelihoodStatus::kNotPositiveDefinite) {
     c->t.assign(x, x + m);
-    *f = c->fallback(c->t.data(), m);
+    *f = c->fallback(c->t.data(), m, c->fallback_ctx);
     return QuasiNewtonEvaluation::kUnusable;
   }
   *f = -L;
@@ -235,8 +236,9 @@ QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, doub
 }  // namespace
 
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
-                        FallbackObjective fallback, int max_evaluations, bool* hit_limit) {
-  SearchContext ctx{w, fallback, {}};
+                        ObjectiveFunction fallback, void* fallback_ctx, int max_evaluations,
+                        bool* hit_limit) {
+  SearchContext ctx{w, fallback, fallback_ctx, {}};
   QuasiNewtonControl control;
   control.ftol_rel = kGradientFtolRel;
   control.gtol = kGradientGtol;
@@ -258,6 +260,6 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
     }
   }
   // No vertex could start the search: vertex 0 stands.
-  Y[0] = fallback(P[0], m);
+  Y[0] = fallback(P[0], m, fallback_ctx);
   return 0;
 }

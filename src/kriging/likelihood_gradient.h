@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kriging/correlation.h"
+#include "optim/objective.h"
 
 // The workspace of one fit: what depends only on the design (the logarithms
 // of the pairwise distances), and the storage of one evaluation.
@@ -70,20 +71,18 @@ enum class LikelihoodStatus {
 LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
                                           double* grad);
 
-// The value of a point where likelihood_gradient_eval fails: the negative
-// log-likelihood by the eigen decomposition, with its warnings and penalties.
-typedef double (*FallbackObjective)(double* t, int m);
-
 // One try of the gradient search. P (m + 1 rows of m) holds the start
 // vertices the simplex would get; the search starts from vertex 0 (the
 // next one when the gradient cannot be formed there) and minimises -L by
 // quasi-Newton steps in t. Points where R is not positive definite are
-// valued by the fallback (for its warnings and counters) and, like nearly
-// singular ones, refused as steps. On return P[0] holds the best point and
+// valued by the fallback, called with fallback_ctx (the negative
+// log-likelihood by the eigen decomposition, for its warnings and counters)
+// and, like nearly singular ones, refused as steps. On return P[0] holds the best point and
 // Y[0] its value. Returns the number of likelihood evaluations, or 0 when
 // no vertex could start the search (Y[0] is then the fallback's value of
 // vertex 0); *hit_limit tells whether max_evaluations ended it.
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
-                        FallbackObjective fallback, int max_evaluations, bool* hit_limit);
+                        ObjectiveFunction fallback, void* fallback_ctx, int max_evaluations,
+                        bool* hit_limit);
 
 #endif  // DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_

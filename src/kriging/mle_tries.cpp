@@ -22,15 +22,6 @@
 
 namespace {
 
-// Makes s the fit loglike works on in this thread while in scope.
-struct CurrentFitScope {
-  FitState* previous;
-  explicit CurrentFitScope(FitState& s) : previous(make_current_fit(&s)) {}
-  ~CurrentFitScope() { make_current_fit(previous); }
-  CurrentFitScope(const CurrentFitScope&) = delete;
-  CurrentFitScope& operator=(const CurrentFitScope&) = delete;
-};
-
 bool uses_gradient_search() { return strcmp(g_settings.MleMethod, "gradient") == 0; }
 
 // ---- The progress line of a fit ----
@@ -48,8 +39,6 @@ struct FitProgress {
 };
 
 std::mutex g_fit_progress_lock;
-// The fit the try running on this thread belongs to (null: none shown).
-thread_local FitProgress* t_fit_progress = nullptr;
 
 void show_fit_progress(const FitProgress& p) {
   if (p.best > kMleInitialBest)
@@ -75,10 +64,18 @@ void note_try_started(FitProgress* p) {
   show_fit_progress(*p);
 }
 
+// What the search of one try works on: its own workspace, and the progress
+// of the fit it belongs to.
+struct TryObjective {
+  FitState* fit;
+  FitProgress* progress;
+};
+
 // loglike, counted on the progress line.
-double loglike_counted(double* t, int m) {
-  const double value = loglike(t, m);
-  note_evaluations(t_fit_progress, 1, value);
+double loglike_counted(double* t, int m, void* ctx) {
+  const TryObjective* o = static_cast<const TryObjective*>(ctx);
+  const double value = loglike(t, m, o->fit);
+  note_evaluations(o->progress, 1, value);
   return value;
 }
 
@@ -93,92 +90,51 @@ struct TryResult {
 };
 
 // One try of the downhill simplex from the m + 1 start vertices P on its own
-// fit state s: the vertices are evaluated in order into Y, then the search
+// workspace: the vertices are evaluated in order into Y, then the search
 // runs.
-TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
-  const CurrentFitScope scope(s);
-  for (int i = 0; i <= m; i++) Y[i] = loglike_counted(P[i], m);
-  const int k = minimize(loglike_counted, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
-                         "simplex");
+TryResult run_simplex_try(TryObjective* o, int m, double** P, double* Y) {
+  for (int i = 0; i <= m; i++) Y[i] = loglike_counted(P[i], m, o);
+  const int k = minimize(loglike_counted, o, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P,
+                         Y, "simplex");
   return TryResult{Y[0], k, k > kMleMaxEvaluations, true};
 }
 
 // One try of the quasi-Newton gradient search from vertex 0 of P (the
 // others are evaluated only when it cannot start there), with the Cholesky
-// workspace of this try; the eigen path of s values the points where R is
-// not positive definite. Where R has no Cholesky factor at any vertex (a
-// design with repeated points, say), the try is the simplex's from the same
-// vertices, which searches on the pseudo-inverse the eigen path gives.
-TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
+// workspace of this try; the eigen path of the try's own workspace values
+// the points where R is not positive definite. Where R has no Cholesky
+// factor at any vertex (a design with repeated points, say), the try is the
+// simplex's from the same vertices, which searches on the pseudo-inverse the
+// eigen path gives.
+TryResult run_gradient_try(TryObjective* o, int m, double** P, double* Y) {
   {
-    const CurrentFitScope scope(s);
+    const FitState& s = *o->fit;
     const KrigModel* kr = s.kr;
     LikelihoodGradient work;
-    likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
+    likelihood_gradient_setup(&work, kr->X, kr->y, s.n, s.d, s.random_error);
     bool hit_limit = false;
-    const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
-    note_evaluations(t_fit_progress, k, Y[0]);
+    const int k =
+        gradient_search_try(&work, m, P, Y, loglike, o->fit, kMleMaxEvaluations, &hit_limit);
+    note_evaluations(o->progress, k, Y[0]);
     if (k > 0) return TryResult{Y[0], k, hit_limit, false};
   }
   print_info("The gradient search cannot start: the correlation matrix is singular at every "
              "start. This try is the simplex's.");
-  return run_simplex_try(s, m, P, Y);
+  return run_simplex_try(o, m, P, Y);
 }
 
-// The model a try works on: the fitted model's design, responses and F
-// shared for reading, its own copies of everything loglike writes (alpha,
-// theta, stochratio, R, beta, sigma2), with the try's fit state.
-struct TryWork {
-  KrigModel model;
-  FitState state;
-};
-
-void own_copy(int n, const double* from, double** to) {
-  *to = nullptr;
-  alloc_real_vector(n, to);
-  copy_real_vector(n, from, *to);
-}
-
-void open_try_work(const KrigModel* kr, TryWork* w) {
-  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
-  w->model = *kr;
-  KrigModel& m = w->model;
-  m.R = nullptr;
-  alloc_real_matrix(n, n, &m.R);
-  own_copy(d, kr->alpha, &m.alpha);
-  own_copy(d, kr->theta, &m.theta);
-  own_copy(1, kr->stochratio, &m.stochratio);
-  // beta and sigma2 are written by every evaluation before they are read.
-  m.beta = nullptr;
-  m.sigma2 = nullptr;
-  alloc_real_vector(r, &m.beta);
-  alloc_real_vector(1, &m.sigma2);
-  open_fit(w->state, &m);
-}
-
-void close_try_work(TryWork* w) {
-  KrigModel& m = w->model;
-  const int n = m.n[0], d = m.d[0], r = m.r[0];
-  close_fit(w->state);
-  free_real_matrix(n, n, &m.R);
-  free_real_vector(d, &m.alpha);
-  free_real_vector(d, &m.theta);
-  free_real_vector(1, &m.stochratio);
-  free_real_vector(r, &m.beta);
-  free_real_vector(1, &m.sigma2);
-}
-
-void report_try(int try_num, double best, int evals, const KrigModel* kr) {
+// The parameters the try ended on, as its line shows them.
+void report_try(int try_num, double best, int evals, const FitState& s) {
   FILE* out = out_stream();
   // A penalised or overflowing value is no likelihood to show.
   if (is_genuine_loglik(best))
     fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
   else
     fprintf(out, "MLE-Try %2d, MaxLogLike: none, Evals:%4d", try_num, evals);
-  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", kr->stochratio[0]);
+  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", s.share[0]);
   fprintf(out, "\n");
-  print_real_vector(kr->d[0], kr->alpha, "alpha:");
-  print_real_vector(kr->d[0], kr->theta, "theta:");
+  print_real_vector(s.d, s.alpha, "alpha:");
+  print_real_vector(s.d, s.theta, "theta:");
 }
 
 void report_fit(const KrigModel* kr) {
@@ -275,7 +231,6 @@ void report_no_genuine_try(const KrigModel* kr) {
 
 void plan_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
-  check_invariant(!fit_in_progress(), "krigfit: Code Bug : a fit is already in progress");
   keep_earlier_parameters(kr, &fit->earlier);
   krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
@@ -301,17 +256,17 @@ void plan_fit(PlannedFit* fit) {
   }
 }
 
-// Try `attempt` (from 0) of a planned fit, on its own copy of the model, by
-// the search MleMethod names.
+// Try `attempt` (from 0) of a planned fit, on its own workspace, by the
+// search MleMethod names.
 void run_planned_try(PlannedFit* fit, int attempt) {
   PlannedTry& t = fit->tries[attempt];
   note_try_started(&fit->progress);
-  t_fit_progress = &fit->progress;
-  TryWork work;
-  open_try_work(fit->kr, &work);
+  FitState work;
+  open_try_fit(work, fit->kr);
+  TryObjective objective{&work, &fit->progress};
   const bool use_gradient = uses_gradient_search();
-  const TryResult result = use_gradient ? run_gradient_try(work.state, fit->m, t.P, t.Y)
-                                        : run_simplex_try(work.state, fit->m, t.P, t.Y);
+  const TryResult result = use_gradient ? run_gradient_try(&objective, fit->m, t.P, t.Y)
+                                        : run_simplex_try(&objective, fit->m, t.P, t.Y);
   const int k = result.evaluations;
   if (k == 0)
     print_warning("One MLE try failed to start");
@@ -319,13 +274,12 @@ void run_planned_try(PlannedFit* fit, int attempt) {
     print_warning("MLE try was interrupted when max iteration was reached");
   // The simplex count includes the d + 1 evaluations of its start vertices.
   const int evals = result.by_simplex ? fit->d + 1 + k : k;
-  t_fit_progress = nullptr;
-  set_corpar(&work.model, t.P[0], fit->d);
-  if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
-  t.t4 = work.state.t4;
-  t.t5 = work.state.t5;
-  t.t2_warned = work.state.t2_warned;
-  close_try_work(&work);
+  corpar_from_t(t.P[0], fit->d, work.random_error, work.alpha, work.theta, work.share);
+  if (fit->report) report_try(attempt + 1, -result.value, evals, work);
+  t.t4 = work.t4;
+  t.t5 = work.t5;
+  t.t2_warned = work.t2_warned;
+  close_fit(work);
 }
 
 // The best try made final in the model, with the closing reports.
@@ -333,7 +287,7 @@ void complete_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
   const int d = fit->d, m = fit->m;
   FitState s;
-  open_fit(s, kr);
+  open_model_fit(s, kr);
   double* best_alpha = nullptr;
   double* best_theta = nullptr;
   alloc_real_vector(d, &best_alpha);
@@ -362,7 +316,7 @@ void complete_fit(PlannedFit* fit) {
     kr->stochratio[0] = best_stochratio;
   }
   if (some_try_is_genuine(fit)) {
-    finish_fit(s, uses_gradient_search());
+    finish_fit(s, kr, uses_gradient_search());
     kr->fit_failure = kFitNotFailed;
     report_fit(kr);
   } else {

@@ -78,6 +78,7 @@ struct QuantileGrid {
   double** points = nullptr;
   int count = 0;
   int d = 0;
+  KrigModel* model = nullptr;  // the response model predicted on it
 };
 QuantileGrid g_quantile;
 
@@ -92,9 +93,10 @@ double smoothed_response(KrigModel* kr, int index) {
   double** result = nullptr;
   alloc_real_matrix(1, 2, &result);
   double* point[1] = {kr->X[index - 1]};
-  init_krigmse_anyX(kr, kr->X, n, d, r);
-  krigmse_anyX(kr, kr->X, kr->y, n, d, 1, point, result);
-  free_krigmse_anyX(n, r);
+  AnyXState state;
+  init_krigmse_anyX(&state, kr, kr->X, n, d, r);
+  krigmse_anyX(&state, kr, kr->X, kr->y, n, d, 1, point, result);
+  free_krigmse_anyX(&state, n, r);
   const double value = result[0][0];
   free_real_matrix(1, 2, &result);
   return value;
@@ -130,14 +132,15 @@ double feasible_minimum(KrigModel* models, KrigArray* ka, int* index) {
   return minimum;
 }
 
-void set_target_from_ymin() {
+void set_target_from_ymin(MinimizeContext* c) {
   if (g_settings.target_set) return;
-  g_minctx.target = g_ymin;
+  c->target = g_ymin;
   g_settings.MinimizationTarget = g_ymin;
 }
 
-void build_quantile_grid(const KrigModel* kr) {
+void build_quantile_grid(KrigModel* kr) {
   g_quantile.d = kr->d[0];
+  g_quantile.model = kr;
   grid(g_settings.GridSize, g_quantile.d, kr->range, &g_quantile.points, &g_quantile.count);
 }
 
@@ -261,10 +264,10 @@ bool ConvergeCrit(double target, double best) {
     return target != 0.0 && fabs(best / target) < g_settings.StoppingRelativeTolerance;
   }
   if (strcmp(rule, "quantile") == 0) {
-    if (g_quantile.points && g_minctx.models) {
+    if (g_quantile.points && g_quantile.model) {
       double** result = nullptr;
       alloc_real_matrix(g_quantile.count, 2, &result);
-      krigblup(context_response_model(), g_quantile.count, g_quantile.points, result);
+      krigblup(g_quantile.model, g_quantile.count, g_quantile.points, result);
       int zero = 0;
       for (int i = 0; i < g_quantile.count; i++)
         if (!(result[i][1] > 0.0)) zero++;
@@ -460,10 +463,10 @@ void sample_new_y(const char* objective, int d, const double* x, int k, double* 
 
 // ---- Report and growth ----
 
-void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,
-                      int resp, bool constraints) {
+void report_new_point(const MinimizeContext& c, int n, int d, const double* x, int k,
+                      const double* ynew, double best, int resp, bool constraints) {
   FILE* out = out_stream();
-  const double target = g_minctx.target;
+  const double target = c.target;
   print_real_vector(d, x, "xbest:");
   if (constraints) {
     fprintf(out, "Responses at xbest: ");
@@ -476,7 +479,7 @@ void report_new_point(int n, int d, const double* x, int k, const double* ynew, 
     fprintf(out, "\n");
     fprintf(out, "Criterion:%6.4e ", best);
     fprintf(out, "RelCrit:%6.4e ", best / fabs(target));
-    fprintf(out, "P(constr. met)=%5.3f ", prob_constraints_met(x));
+    fprintf(out, "P(constr. met)=%5.3f ", prob_constraints_met(c, x));
     fprintf(out, "ymin:%6.4e", g_ymin);
   } else {
     fprintf(out, "y(xbest): %7.5e\n", ynew[resp]);
@@ -616,9 +619,9 @@ int next_stage_size(int q, int evaluations) {
 // Proposes points 2.. of the stage (the first is proposed by the loop). A
 // point that cannot be found ends the stage there; the points found so far
 // are still evaluated. Returns the stage's size.
-int propose_rest_of_stage(KrigModel* resp, SlotStage* stage, int size) {
+int propose_rest_of_stage(StageDesign* design, KrigModel* resp, SlotStage* stage, int size) {
   for (int i = 1; i < size; i++) {
-    if (propose_stage_point(resp, &stage->criteria[i], stage->points[i]) != kCriterionFound)
+    if (propose_stage_point(design, resp, &stage->criteria[i], stage->points[i]) != kCriterionFound)
       return i;
   }
   return size;
@@ -660,8 +663,8 @@ void evaluate_slots(SlotStage* stage, int size, double* const* range) {
 // Adds the answered slots' points in proposal order: the journal first (one
 // rewrite holding all of them), then for each ymin, the target and its
 // report, then they join the models. Returns how many were added.
-int add_answered_slots(KrigModel* models, KrigArray* ka, SlotStage* stage, int size, int n,
-                       bool random_error) {
+int add_answered_slots(MinimizeContext* c, KrigModel* models, KrigArray* ka, SlotStage* stage,
+                       int size, int n, bool random_error) {
   std::vector<int> slots;
   std::vector<const double*> xs, ys;
   for (int i = 0; i < size; i++) {
@@ -679,9 +682,9 @@ int add_answered_slots(KrigModel* models, KrigArray* ka, SlotStage* stage, int s
       calc_ymin(ka, models);
     else
       update_ymin(ka, ys[i], n + i + 1);
-    set_target_from_ymin();
-    report_new_point(n + i, stage->d, xs[i], stage->k, ys[i], stage->criteria[slots[i]],
-                     ka->resp_index[0], g_minctx.constraints);
+    set_target_from_ymin(c);
+    report_new_point(*c, n + i, stage->d, xs[i], stage->k, ys[i], stage->criteria[slots[i]],
+                     ka->resp_index[0], c->constraints);
     fprintf(out, "%s", kDashes56);
   }
   for (int i = 0; i < added; i++) append_observation(models, ka, xs[i], ys[i]);
@@ -694,14 +697,14 @@ int add_answered_slots(KrigModel* models, KrigArray* ka, SlotStage* stage, int s
 // answered NA, inf or nan, or kStageSlotFailed when a slot has no answer
 // (stage->failure says why, in the words a single evaluation would end the
 // run with).
-int finish_stage(KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
+int finish_stage(MinimizeContext* c, KrigModel* models, KrigArray* ka, SlotStage* stage, int size,
                  StageDesign* design, int n, bool random_error, int* evaluated, int* added) {
   KrigModel* resp = response_of(models, ka);
-  size = propose_rest_of_stage(resp, stage, size);
+  size = propose_rest_of_stage(design, resp, stage, size);
   close_stage(design);
   evaluate_slots(stage, size, resp->range);
   *evaluated = size;
-  *added = add_answered_slots(models, ka, stage, size, n, random_error);
+  *added = add_answered_slots(c, models, ka, stage, size, n, random_error);
   int status = kCriterionFound;
   for (int i = 0; i < size; i++) {
     if (stage->outcomes[i] == kSlotUnusable && refuse_unusable_answer(models, stage->k,
@@ -747,21 +750,21 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
   if (q > 1 && !open_slot_stage(q, response_of(models, ka)->d[0], ky_count(ka), &slots)) return -1;
   FILE* out = out_stream();
   KrigModel* resp = response_of(models, ka);
-  g_minctx = MinimizeContext();
-  g_minctx.models = models;
-  g_minctx.ka = ka;
-  g_minctx.constraints = ka->ncons > 0;
-  g_minctx.d = resp->d[0];
+  MinimizeContext c;
+  c.models = models;
+  c.ka = ka;
+  c.constraints = ka->ncons > 0;
+  c.d = resp->d[0];
   if (ka->nresp > 1) print_info("Minimize for first non - constraint only.");
   print_database(models, ka);
 
   int n = resp->n[0];
   const int d = resp->d[0];
   const int k = ky_count(ka);
-  g_minctx.n_obs = n;
+  c.n_obs = n;
   calc_ymin(ka, models);
-  g_minctx.target = g_settings.target_set ? g_settings.MinimizationTarget : g_ymin;
-  set_target_from_ymin();
+  c.target = g_settings.target_set ? g_settings.MinimizationTarget : g_ymin;
+  set_target_from_ymin(&c);
   const bool quantile = strcmp(g_settings.StoppingCriterion, "quantile") == 0;
   if (quantile) build_quantile_grid(resp);
 
@@ -794,17 +797,17 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     StageDesign design;
     int stage_points = 1;
     if (q == 1) {
-      status = maximize_criterion(resp, &best, x);
+      status = maximize_criterion(c, resp, &best, x);
     } else {
       // The stage's first point is the one a single evaluation would choose:
       // the convergence rule reads its criterion. The later points' criteria
       // count the earlier points as observed and are not compared.
       stage_points = next_stage_size(q, evaluations);
-      open_stage(resp, stage_points, &design);
-      status = propose_stage_point(resp, &best, slots.points[0]);
+      open_stage(&c, resp, stage_points, &design);
+      status = propose_stage_point(&design, resp, &best, slots.points[0]);
       slots.criteria[0] = best;
     }
-    conv = count_convergence(conv, n, g_minctx.target, best);
+    conv = count_convergence(conv, n, c.target, best);
     if (status != kCriterionFound || conv >= kConvergedRunsNeeded) {
       if (q > 1) close_stage(&design);
       end_progress();  // out may be the terminal the line is on
@@ -814,7 +817,7 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
     }
     if (q > 1) {
       int evaluated = 0, added = 0;
-      status = finish_stage(models, ka, &slots, stage_points, &design, n, random_error,
+      status = finish_stage(&c, models, ka, &slots, stage_points, &design, n, random_error,
                             &evaluated, &added);
       evaluations += evaluated;
       raise_refit_interval_if_stepped_over(n, n + added);
@@ -839,8 +842,8 @@ int minimize_sequential(KrigModel* models, KrigArray* ka, bool random_error) {
         calc_ymin(ka, models);
       else
         update_ymin(ka, ynew, n + 1);
-      set_target_from_ymin();
-      report_new_point(n, d, x, k, ynew, best, ka->resp_index[0], g_minctx.constraints);
+      set_target_from_ymin(&c);
+      report_new_point(c, n, d, x, k, ynew, best, ka->resp_index[0], c.constraints);
       append_observation(models, ka, x, ynew);
       n = n + 1;
       fprintf(out, "%s", kDashes56);

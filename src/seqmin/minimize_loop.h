@@ -14,6 +14,7 @@
 
 struct KrigModel;
 struct KrigArray;
+struct MinimizeContext;
 
 // Smallest sampled response of the response model (feasible observations
 // only when there are constraints; its smoothed prediction with
@@ -129,9 +130,10 @@ void sample_new_y(const char* objective, int d, const double* x, int k, double* 
 // names the exchange file. Otherwise says so and returns false.
 bool objective_runs_on_slot_files();
 
-// The report of one new point.
-void report_new_point(int n, int d, const double* x, int k, const double* ynew, double best,
-                      int resp, bool constraints);
+// The report of one new point, against the target of the context c (whose
+// constraint models give the probability that they are met).
+void report_new_point(const MinimizeContext& c, int n, int d, const double* x, int k,
+                      const double* ynew, double best, int resp, bool constraints);
 
 // Appends the observation (x, ynew[j]) to every model j of the store: the
 // members grow by one row and the R, F and U flags are cleared.

@@ -99,11 +99,8 @@ void reset_program_state() {
   seed_design_stream(10);
   reset_alloc_registry();
   set_alloc_tracking(true);
-  reset_fit_state();
-  reset_krigmse_anyX_state();
   reset_powell_state();
   reset_minimize_state();
-  g_minctx = MinimizeContext();
   PtsOutOfRange = 0;
   g_objective_calls = 0;
 }

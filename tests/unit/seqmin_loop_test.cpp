@@ -292,12 +292,12 @@ TEST_F(SeqminLoop, JournalFileIsReplacedWholeOrKeptAsItWas) {
 TEST_F(SeqminLoop, ReportWithoutConstraints) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
-  store.use_as_context(-0.5);
+  MinimizeContext& c = store.use_as_context(-0.5);
   g_ymin = -0.25;
   const double x[2] = {0.25, 0.75};
   const double y[1] = {-0.25};
   Captured out;
-  report_new_point(10, 2, x, 1, y, 0.125, 0, false);
+  report_new_point(c, 10, 2, x, 1, y, 0.125, 0, false);
   EXPECT_EQ(out.text(),
             "xbest:     0.25000     0.75000 \n"
             "y(xbest): -2.50000e-01\n"
@@ -310,14 +310,14 @@ TEST_F(SeqminLoop, ReportWithConstraintsKeepsYminAndCountOnOneLine) {
   for (const auto& x : X) cost.push_back(x[0] + x[1]);
   Store store(X, {smooth_values(X), cost}, unit_box());
   store.constrain(1, kNaMarker, 1.2);
-  store.use_as_context(0.5);
+  MinimizeContext& c = store.use_as_context(0.5);
   g_ymin = 0.25;
   const double x[2] = {0.25, 0.75};
   const double y[2] = {0.25, 1.0};
   char p[32];
-  snprintf(p, sizeof p, "%5.3f", prob_constraints_met(x));
+  snprintf(p, sizeof p, "%5.3f", prob_constraints_met(c, x));
   Captured out;
-  report_new_point(10, 2, x, 2, y, 0.125, 0, true);
+  report_new_point(c, 10, 2, x, 2, y, 0.125, 0, true);
   EXPECT_EQ(out.text(), std::string("xbest:     0.25000     0.75000 \n"
                                     "Responses at xbest:  2.500e-01  1.000e+00 \n"
                                     "Criterion:1.2500e-01 RelCrit:2.5000e-01 P(constr. met)=") +
