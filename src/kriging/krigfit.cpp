@@ -295,40 +295,6 @@ void finish_fit(FitState& s, KrigModel* kr, bool from_coordinates) {
   kr->init.var = 1;
 }
 
-void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
-                   double* share) {
-  for (int l = 0; l < d; l++) {
-    alpha[l] = sin(t[l]) + 1.0;
-    theta[l] = t[d + l] * t[d + l] / 10.0;
-  }
-  if (random_error) *share = sin(t[2 * d]) / 2.0 + 0.5;
-}
-
-void set_corpar(KrigModel* kr, const double* t, int d) {
-  corpar_from_t(t, d, g_settings.RandomError, kr->alpha, kr->theta, kr->stochratio);
-}
-
-void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
-                  double* t, int d) {
-  for (int l = 0; l < d; l++) {
-    const double b = alpha[l] - 1.0;
-    if (!(b >= -1.0 && b <= 1.0))
-      fatal_error_value("krigfit, trafo_corpar: arcsin argument out of range", b,
-                        "arcsin argument: ");
-    t[l] = asin(b);
-    if (theta[l] >= 0.0)
-      t[d + l] = sqrt(theta[l] * 10.0);
-    else
-      fatal_error_value("trafo_corpar: theta<0.0", theta[l], "theta[i]: ");
-  }
-  if (g_settings.RandomError) {
-    if (sigma2 > 0.0)
-      t[2 * d] = asin((stochratio - 0.5) * 2.0);
-    else
-      fatal_error_value("trafo_corpar: var", sigma2, " ");
-  }
-}
-
 double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5,
                       double* logdet_out, int* negatives_out) {
   double logdet = 0.0;

@@ -4,14 +4,16 @@
 // with MleMethod = gradient, by quasi-Newton steps) from Tries random starts
 // over unbounded parameters t, with beta and sigma2 in closed form.
 //
-// Parameter vector t (m = 2d, or 2d + 1 with RandomError):
-//   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
+// The parameter vector t and its map onto alpha, theta and the share are the
+// kernel's (kernel.h), as is R's correlation.
 //
 // The objective loglike works on the workspace it is handed (fit_state.h):
 // each try of a fit has its own (mle_tries.h), a direct user opens one on the
 // model with open_model_fit.
 #ifndef DORVE_KRIGING_KRIGFIT_H_
 #define DORVE_KRIGING_KRIGFIT_H_
+
+#include "kriging/kernel.h"  // corpar_from_t, set_corpar, trafo_corpar
 
 struct KrigModel;
 
@@ -66,19 +68,5 @@ double loglike(double* t, int m, void* fit);
 // receive ln|det R| and the number of negative eigenvalues.
 double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5,
                       double* logdet = nullptr, int* negatives = nullptr);
-
-// t -> alpha and theta (d values each), and the stochastic share when
-// random_error (otherwise *share is left alone).
-void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
-                   double* share);
-
-// t -> model: alpha, theta, and stochratio when RandomError is TRUE.
-void set_corpar(KrigModel* kr, const double* t, int d);
-
-// model -> t, the inverse of set_corpar. Fatal with the offending value when
-// an alpha lies outside [0, 2], a theta is negative or (RandomError) sigma2
-// is not positive.
-void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
-                  double* t, int d);
 
 #endif  // DORVE_KRIGING_KRIGFIT_H_

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kriging/correlation.h"
+#include "kriging/kernel.h"
 #include "optim/objective.h"
 
 // The workspace of one fit: what depends only on the design (the logarithms
@@ -24,12 +25,7 @@ struct LikelihoodGradient {
   int d = 0;
   bool random_error = false;  // t has the stochastic share as entry 2d
   std::vector<double> y;          // n responses
-  long pairs = 0;                 // n (n - 1) / 2 pairs i < j, in order (i, then j)
-  // For each variable l, an array over the pairs (entry l * pairs + pair):
-  std::vector<double> log_dist;   // ln|x_il - x_jl|, 0 where the two coincide
-  std::vector<double> dist_pow;   // |x_il - x_jl|^(2 - alpha_l)
-  std::vector<std::vector<long>> zero_dist;  // per variable: the pairs with x_il = x_jl
-  std::vector<double> corr;       // per pair: the correlation without the share s
+  KernelPairs kernel;             // the design's pairs, their correlations without s
   std::vector<double> alpha;      // d: the parameters of the last evaluation
   std::vector<double> theta;      // d
   double share = 1.0;             // the stochastic share of the last evaluation

@@ -14,6 +14,7 @@
 #include "data/model_store.h"
 #include "kriging/correlation.h"
 #include "kriging/fit_state.h"
+#include "kriging/kernel.h"
 #include "kriging/krigfit.h"
 #include "kriging/likelihood_gradient.h"
 #include "numeric/storage.h"
@@ -235,13 +236,9 @@ void plan_fit(PlannedFit* fit) {
   krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
   kr->loglik[0] = kMleInitialBest;
-  int m;
-  if (g_settings.RandomError) {
-    m = 2 * d + 1;
-  } else {
-    m = 2 * d;
-    if (kr->stochratio[0] != 1.0) print_warning("Setting ErrorVariance to 0.0 for Fitting");
-  }
+  const int m = kernel_parameter_count(d, g_settings.RandomError);
+  if (!g_settings.RandomError && kr->stochratio[0] != 1.0)
+    print_warning("Setting ErrorVariance to 0.0 for Fitting");
   kr->stochratio[0] = 1.0;
   fit->d = d;
   fit->m = m;
