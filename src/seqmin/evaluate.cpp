@@ -17,9 +17,10 @@
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "numeric/storage.h"
+#include "seqmin/evaluation_batch.h"
 #include "seqmin/evaluation_journal.h"
+#include "seqmin/exchange_file.h"
 #include "seqmin/folder_lock.h"
-#include "seqmin/minimize_loop.h"
 #include "seqmin/objective_processes.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "numeric/storage.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/expected_improvement.h"
-#include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 #include "seqmin/stage_proposal.h"
 
 namespace {

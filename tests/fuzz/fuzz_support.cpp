@@ -26,7 +26,7 @@
 #include "optim/powell.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/folder_lock.h"
-#include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 
 namespace {
 

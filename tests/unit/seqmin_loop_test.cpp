@@ -14,7 +14,9 @@
 #include "seqmin/criterion_max.h"
 #include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
+#include "seqmin/exchange_file.h"
 #include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 #include "seqmin_test_support.h"
 
 using namespace seqmin_test;
