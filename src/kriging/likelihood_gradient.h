@@ -8,7 +8,8 @@
 // and with a = R^-1 (y - F beta)
 //   dL/dp = 0.5 (a' dR/dp a / sigma2 - tr(R^-1 dR/dp))
 // (beta and sigma2 are at their optimum, so their own change drops out).
-// R has a constant diagonal, so both terms are sums over the pairs i < j.
+// R has a constant diagonal, so both terms are sums over the pairs i < j,
+// which the kernel's pairwise form computes (kernel.h).
 #ifndef DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_
 #define DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_
 
