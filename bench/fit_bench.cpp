@@ -48,6 +48,7 @@ struct BenchModel {
       t[kDims + l] = std::sqrt(20.0);     // theta 2
     }
     set_corpar(&kr, t, kDims);
+    ensure_fit_storage(&kr);  // R, which BM_calcR_and_eigen writes into
   }
   ~BenchModel() { free_KrigModel(&kr); }
   double t[2 * kDims];

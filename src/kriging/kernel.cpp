@@ -7,6 +7,7 @@
 #include "data/model_store.h"
 #include "numeric/cpu_features.h"
 #include "numeric/vector_exp.h"
+#include "numeric/vecutil.h"
 
 void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
                    double* share) {
@@ -50,6 +51,37 @@ void kernel_gradient_to_t(const double* t, int d, bool random_error, const doubl
     grad[d + l] = g_theta[l] * t[d + l] / 5.0;
   }
   if (random_error) grad[2 * d] = g_share * cos(t[2 * d]) / 2.0;
+}
+
+namespace {
+
+// d/dx of |x - c|^p for delta = c - x, from w = |delta|^p: p w / (x - c),
+// 0 where it is not defined (x = c with p <= 1) and for p = 0 (a constant).
+double distance_power_slope(double delta, double p, double w) {
+  if (delta == 0.0 || p == 0.0) return 0.0;
+  return -p * w / delta;
+}
+
+}  // namespace
+
+void kernel_correlations_with_slopes(double* const* Xs, int N, const double* x,
+                                     const double* alpha, const double* theta, int d, double s,
+                                     double* out, double* slopes) {
+  for (int i = 0; i < N; i++) {
+    const double* Xi = Xs[i];
+    double sum = 0.0;
+    for (int l = 0; l < d; l++) {
+      const double delta = Xi[l] - x[l];
+      const double power = 2.0 - alpha[l];
+      const double w = power == 2.0 ? delta * delta : pow(fabs(delta), power);
+      sum += theta[l] * w;
+      if (slopes) slopes[i * d + l] = distance_power_slope(delta, power, w);
+    }
+    double c = exp(-sum);
+    // With a random error a new point on a design point correlates with it by s exactly.
+    if (s != 1.0 && equal_real_vectors(d, x, Xi)) c = 1.0;
+    out[i] = s * c;
+  }
 }
 
 void kernel_pairs_setup(KernelPairs* k, double* const* X, int n, int d) {

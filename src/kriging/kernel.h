@@ -59,29 +59,14 @@ inline double kernel_correlation(const double* a, const double* b, const double*
   return c;
 }
 
-// d/dx of |x - c|^p for delta = c - x, from w = |delta|^p: p w / (x - c),
-// 0 where it is not defined (x = c with p <= 1) and for p = 0 (a constant).
-inline double kernel_distance_power_slope(double delta, double p, double w) {
-  if (delta == 0.0 || p == 0.0) return 0.0;
-  return -p * w / delta;
-}
-
-// corr(design point Xi, x) with one exponential (the sum of the exponents
-// first), and, when slopes is not null, slopes[l] = d|x_l - Xi_l|^p_l / dx_l
-// from the same powers: dcorr/dx_l = -corr theta_l slopes[l].
-inline double kernel_correlation_with_slopes(const double* Xi, const double* x,
-                                             const double* alpha, const double* theta, int d,
-                                             double* slopes) {
-  double sum = 0.0;
-  for (int l = 0; l < d; l++) {
-    const double delta = Xi[l] - x[l];
-    const double power = 2.0 - alpha[l];
-    const double w = power == 2.0 ? delta * delta : pow(fabs(delta), power);
-    sum += theta[l] * w;
-    if (slopes) slopes[l] = kernel_distance_power_slope(delta, power, w);
-  }
-  return exp(-sum);
-}
+// out[i] = s corr(Xs[i], x) for the N design points Xs, each with one
+// exponential (the sum of the exponents first; a point on a design point
+// correlates with it by s exactly when s != 1), and, when slopes is not
+// null, slopes[i d + l] = d|x_l - Xs[i]_l|^p_l / dx_l from the same powers:
+// dcorr_i/dx_l = -corr_i theta_l slopes[i d + l].
+void kernel_correlations_with_slopes(double* const* Xs, int N, const double* x,
+                                     const double* alpha, const double* theta, int d, double s,
+                                     double* out, double* slopes);
 
 // ---- Over the pairs of a design ----
 

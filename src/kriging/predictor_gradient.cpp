@@ -43,17 +43,8 @@ namespace {
 // from the same powers.
 void correlations(GradientPredictor* p, const double* x, double* slopes) {
   const KrigModel* kr = p->kr;
-  const int d = p->d;
-  const double s = kr->stochratio[0];
-  double* v = p->v.data();
-  for (int i = 0; i < p->N; i++) {
-    const double* Xi = p->Xs[i];
-    double c = kernel_correlation_with_slopes(Xi, x, kr->alpha, kr->theta, d,
-                                              slopes ? slopes + i * d : nullptr);
-    // With a random error a new point on a design point correlates with it by s exactly.
-    if (s != 1.0 && equal_real_vectors(d, x, Xi)) c = 1.0;
-    v[i + 1] = s * c;
-  }
+  kernel_correlations_with_slopes(p->Xs, p->N, x, kr->alpha, kr->theta, p->d, kr->stochratio[0],
+                                  p->v.data() + 1, slopes);
 }
 
 // out = V' v row by row: the same sums, in the same order, as

@@ -28,8 +28,8 @@ struct MinimizeContext {
   bool constraints = false;     // the store has at least one constraint
   // During a stage: the standard error that multiplies the criterion comes
   // from the stage design (observed points followed by the points already
-  // proposed), through the krigmse_anyX state of its stage_n points that the
-  // stage driver initialised.
+  // proposed), through the krigmse_anyX state of its stage_n points that
+  // propose_stage_point (stage_proposal.h) initialises.
   bool stage = false;
   double** stage_design = nullptr;  // stage_n x d
   double* stage_y = nullptr;        // stage_n values handed to the predictor; never used
