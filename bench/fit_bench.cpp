@@ -12,6 +12,7 @@
 #include "data/model_store.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
+#include "kriging/fit_state.h"
 #include "kriging/krigfit.h"
 #include "kriging/predictor.h"
 #include "numeric/alloc_registry.h"
@@ -47,6 +48,7 @@ struct BenchModel {
       t[kDims + l] = std::sqrt(20.0);     // theta 2
     }
     set_corpar(&kr, t, kDims);
+    ensure_fit_storage(&kr);  // R, which BM_calcR_and_eigen writes into
   }
   ~BenchModel() { free_KrigModel(&kr); }
   double t[2 * kDims];
@@ -55,9 +57,10 @@ struct BenchModel {
 void BM_loglike(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   BenchModel m(n);
-  krigfit_begin(&m.kr);
-  for (auto _ : state) benchmark::DoNotOptimize(loglike(m.t, 2 * kDims));
-  krigfit_end();
+  FitState fit;
+  open_model_fit(fit, &m.kr);
+  for (auto _ : state) benchmark::DoNotOptimize(loglike(m.t, 2 * kDims, &fit));
+  close_fit(fit);
 }
 
 // What loglike cannot avoid: R, a copy to decompose in place, the decomposition.
@@ -94,13 +97,14 @@ void BM_krigmse_anyX_1000(benchmark::State& state) {
   std::uniform_real_distribution<double> unif(0.0, 1.0);
   for (int p = 0; p < P; p++)
     for (int l = 0; l < kDims; l++) points[p][l] = unif(gen);
-  init_krigmse_anyX(&m.kr, m.kr.X, n, kDims, 1);
+  AnyXState anyx;
+  init_krigmse_anyX(&anyx, &m.kr, m.kr.X, n, kDims, 1);
   for (auto _ : state) {
-    krigmse_anyX(&m.kr, m.kr.X, m.kr.y, n, kDims, P, points, result);
+    krigmse_anyX(&anyx, &m.kr, m.kr.X, m.kr.y, n, kDims, P, points, result);
     benchmark::DoNotOptimize(result[0][0]);
     benchmark::ClobberMemory();
   }
-  free_krigmse_anyX(n, 1);
+  free_krigmse_anyX(&anyx, n, 1);
   free_real_matrix(P, kDims, &points);
   free_real_matrix(P, 2, &result);
 }

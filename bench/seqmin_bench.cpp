@@ -46,13 +46,13 @@ KrigModel* one_response_store(int n, int d, KrigModel** models, KrigArray** ka) 
 }
 
 // The criterion of the store's response with target T.
-void use_as_context(KrigModel* models, KrigArray* ka, double T) {
-  g_minctx = MinimizeContext();
-  g_minctx.models = models;
-  g_minctx.ka = ka;
-  g_minctx.target = T;
-  g_minctx.d = models[0].d[0];
-  g_minctx.n_obs = models[0].n[0];
+void use_as_context(MinimizeContext* c, KrigModel* models, KrigArray* ka, double T) {
+  *c = MinimizeContext();
+  c->models = models;
+  c->ka = ka;
+  c->target = T;
+  c->d = models[0].d[0];
+  c->n_obs = models[0].n[0];
 }
 
 // A fitted-looking model of n random points of the unit cube in d
@@ -60,6 +60,7 @@ void use_as_context(KrigModel* models, KrigArray* ka, double T) {
 struct BenchStore {
   KrigModel* models = nullptr;
   KrigArray* ka = nullptr;
+  MinimizeContext context;
 
   BenchStore(int n, int d) {
     std::mt19937_64 gen(777 + 31 * n + d);
@@ -83,7 +84,7 @@ struct BenchStore {
     krCalcR(kr);
     krCalcF(kr);
     krCalc_augmR(kr);
-    use_as_context(models, ka, *std::min_element(kr->y, kr->y + n));
+    use_as_context(&context, models, ka, *std::min_element(kr->y, kr->y + n));
   }
   ~BenchStore() { free_model_store(ka, models); }
 };
@@ -99,7 +100,7 @@ void BM_ei_objective(benchmark::State& state) {
     state.PauseTiming();
     for (double& v : t) v = unif(gen);
     state.ResumeTiming();
-    benchmark::DoNotOptimize(ei_objective(t.data(), d));
+    benchmark::DoNotOptimize(ei_objective(t.data(), d, &store.context));
   }
 }
 BENCHMARK(BM_ei_objective)
@@ -118,7 +119,7 @@ void BM_log_criterion(benchmark::State& state) {
   const bool gradient = state.range(2) == 1;
   BenchStore store(n, d);
   LogCriterion lc;
-  open_log_criterion(&store.models[0], &lc);
+  open_log_criterion(store.context, &store.models[0], &lc);
   std::vector<double> x(d), grad(d);
   std::mt19937_64 gen(99);
   std::uniform_real_distribution<double> unif(0.0, 1.0);
@@ -147,7 +148,7 @@ void BM_maximize_criterion(benchmark::State& state) {
   for (auto _ : state) {
     set_random_seeds(10, 20, 1000);
     g_settings.CriterionOptimTries = -1;
-    benchmark::DoNotOptimize(maximize_criterion(&store.models[0], &best, x.data()));
+    benchmark::DoNotOptimize(maximize_criterion(store.context, &store.models[0], &best, x.data()));
   }
   g_interp.out = saved;
   fclose(sink);
@@ -270,7 +271,8 @@ void BM_criterion_search(benchmark::State& state) {
   FittedStore* store = fitted_store(which, seed);
   KrigModel* kr = &store->models[0];
   const int d = kr->d[0];
-  use_as_context(store->models, store->ka, store->ymin);
+  MinimizeContext context;
+  use_as_context(&context, store->models, store->ka, store->ymin);
   std::vector<double> x(d);
   double best = 0.0;
   int status = 0;
@@ -278,7 +280,7 @@ void BM_criterion_search(benchmark::State& state) {
     g_settings = Settings();
     snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", gradient ? "gradient" : "simplex");
     set_random_seeds(10, 20, 1000);
-    status = maximize_criterion(kr, &best, x.data());
+    status = maximize_criterion(context, kr, &best, x.data());
   }
   g_interp.out = saved;
   fclose(sink);

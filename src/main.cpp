@@ -78,13 +78,9 @@ void print_banner() {
   fprintf(g_interp.out, "                       (Version %5.3f)\n\n", kDorveVersion);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const bool strict = take_strict_flag(&argc, argv);
-  // --help, --version and unknown options answer before the run starts.
-  int option_status = handle_command_line_options(&argc, argv, stdout, stderr);
-  if (option_status >= 0) return option_status;
+// The run after the command-line options: start-up, the command loop and,
+// when the input ends or asks to quit, shutdown. Returns the exit status.
+int run(int argc, char** argv, bool strict) {
   unbuffer_output(stdout);
   install_signal_handlers();
   set_alloc_tracking(true);
@@ -107,4 +103,30 @@ int main(int argc, char** argv) {
   const int close_status = close_streams();
   free_model_store(ka, models);
   return loop_status != 0 ? loop_status : close_status;
+}
+
+// Set when a fatal error ended the run.
+bool g_ended_by_fatal_error = false;
+
+}  // namespace
+
+// A fatal error abandons the work storage of the command it interrupts, as
+// an end of the run in the middle of a command always has: the leak check
+// of a sanitizer build has nothing to say about such a run.
+extern "C" int __lsan_is_turned_off() { return g_ended_by_fatal_error ? 1 : 0; }
+
+int main(int argc, char** argv) {
+  const bool strict = take_strict_flag(&argc, argv);
+  // --help, --version and unknown options answer before the run starts.
+  int option_status = handle_command_line_options(&argc, argv, stdout, stderr);
+  if (option_status >= 0) return option_status;
+  // A fatal error ends the run with its message after everything printed
+  // before it; the streams are flushed and closed by the exit, the model
+  // store, perhaps half-way through a change, is left as it is.
+  try {
+    return run(argc, argv, strict);
+  } catch (const FatalError& error) {
+    g_ended_by_fatal_error = true;
+    return report_fatal_error(error);
+  }
 }

@@ -3,7 +3,9 @@
 #   base < numeric < data < optim < kriging < seqmin < interp   (main.cpp on top)
 # A file may include headers of its own folder and of the folders below it,
 # never of a folder above. Within the tree, no unit (a header with its source
-# file) reaches itself through its includes.
+# file) reaches itself through its includes. Below the command layer (interp)
+# nothing ends the program itself: no call of exit, _exit, _Exit, quick_exit
+# or abort; a fatal error unwinds to the command loop instead.
 # Usage: check_layers.sh <source root>; prints each offence and fails.
 set -u
 src=${1:?usage: check_layers.sh <source root>}
@@ -41,6 +43,18 @@ for file in "$src"/*/*.h "$src"/*/*.cpp; do
     target_unit=${target%.*}
     [ "$target_unit" != "$unit" ] && echo "$unit $target_unit" >>"$edges"
   done < <(sed -n -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)".*/\1/p' "$file")
+done
+
+# Calls that end the program, outside comments and string literals.
+for file in "$src"/*/*.h "$src"/*/*.cpp; do
+  [ -e "$file" ] || continue
+  folder=$(basename "$(dirname "$file")")
+  [ "$folder" = interp ] && continue
+  sed -E -e 's://.*$::' -e 's/"([^"\\]|\\.)*"/""/g' "$file" |
+    grep -n -E '(^|[^A-Za-z0-9_.>])(std::)?(exit|_exit|_Exit|quick_exit|abort)[[:space:]]*\(' |
+    while IFS= read -r hit; do
+      echo "$file:${hit%%:*}: ends the program below the command layer: ${hit#*:}"
+    done | grep . && status=1
 done
 
 # tsort names the units of a circle on standard error.

@@ -2,15 +2,10 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/interpreter.h"
-#include "base/progress.h"
 
 namespace {
-
-FatalErrorHandler g_fatal_handler = nullptr;
-thread_local CapturedFatal* t_fatal_capture = nullptr;
 
 char g_current_command[32] = "";
 std::atomic<size_t> g_failed_allocation{0};
@@ -47,65 +42,12 @@ void report_memory_shortage() {
   fprintf(stderr, "%s\n", text);
 }
 
-void fatal_memory_shortage() {
+FatalError memory_shortage_error() {
   char text[160];
   memory_shortage_text(text, sizeof text);
-  fatal_error(text);
-}
-
-void set_fatal_error_handler(FatalErrorHandler handler) { g_fatal_handler = handler; }
-
-void end_run_after_error(const char* message, int status) {
-  if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, status);
-  exit(status);
-}
-
-CapturedFatal* set_thread_fatal_capture(CapturedFatal* capture) {
-  CapturedFatal* previous = t_fatal_capture;
-  t_fatal_capture = capture;
-  return previous;
-}
-
-void raise_captured_fatal(const CapturedFatal& fatal) {
-  if (fatal.with_value) fatal_error_value(fatal.message.c_str(), fatal.value, fatal.label.c_str());
-  fatal_error(fatal.message.c_str());
-}
-
-void fatal_error(const char* message) {
-  if (t_fatal_capture != nullptr) {
-    t_fatal_capture->raised = true;
-    t_fatal_capture->with_value = false;
-    t_fatal_capture->message = message;
-    throw FatalErrorCaptured();
-  }
-  if (g_fatal_handler != nullptr) g_fatal_handler(message, nullptr, 1);
-  end_progress();
-  fprintf(stderr, "DORVE ERROR... \n");
-  fprintf(stderr, "%s \n", message);
-  fprintf(stderr, "Now exiting to system ... \n ");
-  exit(1);
-}
-
-void fatal_error_value(const char* message, double value, const char* label) {
-  if (t_fatal_capture != nullptr) {
-    t_fatal_capture->raised = true;
-    t_fatal_capture->with_value = true;
-    t_fatal_capture->message = message;
-    t_fatal_capture->label = label;
-    t_fatal_capture->value = value;
-    throw FatalErrorCaptured();
-  }
-  if (g_fatal_handler != nullptr) {
-    char value_line[160];
-    snprintf(value_line, sizeof value_line, "%.60s %f", label, value);
-    g_fatal_handler(message, value_line, 2);
-  }
-  end_progress();
-  fprintf(stderr, "DORVE error ... \n");
-  fprintf(stderr, "%s %f \n", label, value);
-  fprintf(stderr, "%s \n", message);
-  fprintf(stderr, "Now exiting to system ... \n ");
-  exit(2);
+  FatalError error;
+  error.message = text;
+  return error;
 }
 
 void print_info(const char* text) { fprintf(out_stream(), "Info : %s\n", text); }

@@ -27,23 +27,28 @@ std::string release_output(HeldOutput* held) {
   return text;
 }
 
-bool run_captured(const std::function<void()>& body, std::string* text, CapturedFatal* fatal) {
+bool run_captured(const std::function<void()>& body, std::string* text, FatalError* fatal) {
   HeldOutput held;
   hold_output(&held);
-  CapturedFatal* previous = set_thread_fatal_capture(fatal);
   bool completed = true;
   try {
     body();
-  } catch (const FatalErrorCaptured&) {
+  } catch (const FatalError& error) {
+    *fatal = error;
     completed = false;
   } catch (...) {
-    set_thread_fatal_capture(previous);
     text->append(release_output(&held));
     throw;
   }
-  set_thread_fatal_capture(previous);
   text->append(release_output(&held));
   return completed;
+}
+
+void put_out_in_order(const std::vector<TaskRecord>& records, FILE* out) {
+  for (const TaskRecord& r : records) {
+    fputs(r.output.c_str(), out);
+    if (r.failed) throw r.fatal;
+  }
 }
 
 namespace {
@@ -72,8 +77,10 @@ void work_through(TaskQueue* q) {
     TaskRecord& record = (*q->records)[index];
     record.ran = true;
     try {
-      if (!run_captured([q, index] { (*q->task)(index); }, &record.output, &record.fatal))
+      if (!run_captured([q, index] { (*q->task)(index); }, &record.output, &record.fatal)) {
+        record.failed = true;
         note_failure(q, index);
+      }
     } catch (...) {
       const std::lock_guard<std::mutex> guard(q->error_lock);
       if (!q->error) q->error = std::current_exception();

@@ -40,7 +40,7 @@ bool initialized_check(const KrigInit& init, const char* key, char* display) {
     return k.flag == nullptr ? g_settings.objective_set : init.*(k.flag) != 0;
   }
   fprintf(out_stream(), "%s\n", key);
-  fatal_error("initialized_check code bug. Unrecognized option.");
+  invariant_broken("initialized_check code bug. Unrecognized option.");
 }
 
 bool check_initialized(const KrigInit& init, const char* k1, const char* k2, const char* k3,

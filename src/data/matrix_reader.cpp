@@ -186,12 +186,12 @@ void resize_columns(ReadTarget<Entry>* t, int new_cols) {
     realloc_string_vector(old_cols, t->names, new_cols);
   }
   resize_matrix(t, *t->rows, new_cols);
-  if (*t->rows > 0 && *t->cols <= 0) fatal_error("read_matrix: Code Bug , Unrecognized option (3)");
+  check_invariant(*t->rows <= 0 || *t->cols > 0, "read_matrix: Code Bug , Unrecognized option (3)");
 }
 
 template <typename Entry>
 void grow_rows(ReadTarget<Entry>* t, int extra) {
-  if (*t->cols <= 0) fatal_error("read_matrix: Code Bug , Unrecognized option (4)");
+  check_invariant(*t->cols > 0, "read_matrix: Code Bug , Unrecognized option (4)");
   resize_matrix(t, *t->rows + extra, *t->cols);
 }
 
@@ -312,8 +312,10 @@ FILE* open_matrix_file(const char* file_name) {
 template <typename Entry>
 int read_matrix_file(int init_rows, int init_cols, Entry*** matrix, int* rows, int* cols,
                      const char* file_name, StringSlot** names, bool* has_na) {
-  if (init_rows < 0 || init_cols < 0) fatal_error("read_matrix: Code Bug , Unrecognized option (1)");
-  if (init_rows > 0 && init_cols == 0) fatal_error("read_matrix: Code Bug, Unrecognized option (2)");
+  check_invariant(init_rows >= 0 && init_cols >= 0,
+                  "read_matrix: Code Bug , Unrecognized option (1)");
+  check_invariant(init_rows == 0 || init_cols != 0,
+                  "read_matrix: Code Bug, Unrecognized option (2)");
   *rows = init_rows;
   *cols = init_cols;
   ReadTarget<Entry> target{matrix, names, rows, cols};
@@ -542,8 +544,10 @@ void store_csv_table(const CsvTable& t, ReadTarget<double>* target) {
 // when the whole file has been read.
 int read_csv_file(int init_rows, int init_cols, double*** matrix, int* rows, int* cols,
                   const char* file_name, StringSlot** names, bool* has_na) {
-  if (init_rows < 0 || init_cols < 0) fatal_error("read_matrix: Code Bug , Unrecognized option (1)");
-  if (init_rows > 0 && init_cols == 0) fatal_error("read_matrix: Code Bug, Unrecognized option (2)");
+  check_invariant(init_rows >= 0 && init_cols >= 0,
+                  "read_matrix: Code Bug , Unrecognized option (1)");
+  check_invariant(init_rows == 0 || init_cols != 0,
+                  "read_matrix: Code Bug, Unrecognized option (2)");
   *rows = init_rows;
   *cols = init_cols;
   fprintf(out_stream(), "Reading from %s.\n", file_name);

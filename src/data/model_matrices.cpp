@@ -468,7 +468,7 @@ int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name) {
     say("ERROR: Number of rows (y variables) does not match database\n");
     return finish(&t, 2);
   }
-  if (t.cols <= 0) fatal_error("read_ydescrip: Code Bug newm<=0");
+  check_invariant(t.cols > 0, "read_ydescrip: Code Bug newm<=0");
   if (check_entries("YDescription", t, ydesc_entry_usable) != 0)
     return finish(&t, kNonFiniteEntry);
   if (!ka->initialized) {
@@ -492,7 +492,7 @@ int read_ydescrip(KrigModel** models, KrigArray* ka, const char* file_name) {
 }
 
 int read_corpar(KrigModel* models, KrigArray* ka, const char* file_name) {
-  if (ka == nullptr) fatal_error("read_corpar: code bug : ka==NULL");
+  check_invariant(ka != nullptr, "read_corpar: code bug : ka==NULL");
   KrigModel* m0 = &models[0];
   const KrigInit before = m0->init;
   m0->init.theta = 0;

@@ -71,9 +71,9 @@ void release_fit_storage(KrigModel* kr) {
 
 // Resizes the members sized by n and d, optionally leaving X and xlabels alone.
 void resize_members(KrigModel* kr, int n, int d, bool with_design) {
-  if (!kr->n || kr->alloc_n <= 0 || kr->alloc_d <= 0 || kr->alloc_r <= 0)
-    fatal_error("Code Bug resize_KrigModel: model has no storage");
-  if (n <= 0 || d <= 0) fatal_error("Code Bug resize_KrigModel: n<=0 or d<=0");
+  check_invariant(kr->n && kr->alloc_n > 0 && kr->alloc_d > 0 && kr->alloc_r > 0,
+                  "Code Bug resize_KrigModel: model has no storage");
+  check_invariant(n > 0 && d > 0, "Code Bug resize_KrigModel: n<=0 or d<=0");
   const int old_n = kr->alloc_n;
   const int old_d = kr->alloc_d;
   if (d != old_d) {
@@ -273,7 +273,7 @@ void free_KrigModel(KrigModel* kr) {
 
 void default_KrigArray(int old_count, KrigArray* ka, int new_count) {
   ka->initialized = 1;
-  if (new_count <= 0) fatal_error("default_KrigArray: Code Bug n<=0");
+  check_invariant(new_count > 0, "default_KrigArray: Code Bug n<=0");
   if (old_count == 0) {
     ka->ydescrip = nullptr;
     ka->resp_index = nullptr;
@@ -286,7 +286,7 @@ void default_KrigArray(int old_count, KrigArray* ka, int new_count) {
     realloc_int_vector(old_count, &ka->resp_index, new_count);
     realloc_int_vector(old_count, &ka->cons_index, new_count);
   } else {
-    fatal_error("default_KrigArray: Code Bug , oldn<0");
+    invariant_broken("default_KrigArray: Code Bug , oldn<0");
   }
   for (int i = 0; i < new_count; i++) {
     ka->ydescrip[i][kYDescLower] = kNaMarker;
@@ -299,7 +299,7 @@ void default_KrigArray(int old_count, KrigArray* ka, int new_count) {
 }
 
 void adjust_KrigArray(KrigArray* ka) {
-  if (!ka->initialized) fatal_error("Code Bug :adjust_KrigArray, ka not initialized");
+  check_invariant(ka->initialized, "Code Bug :adjust_KrigArray, ka not initialized");
   const int total = ka->nresp + ka->ncons;
   ka->nresp = 0;
   ka->ncons = 0;
@@ -309,7 +309,7 @@ void adjust_KrigArray(KrigArray* ka) {
     else
       ka->resp_index[ka->nresp++] = i;
   }
-  if (ka->nresp + ka->ncons != total) fatal_error("Code Bug adjust_KrigArray");
+  check_invariant(ka->nresp + ka->ncons == total, "Code Bug adjust_KrigArray");
   if (ka->nresp == 0)
     print_warning("There are no reponses among the y-variables (only constraints).");
 }

@@ -243,7 +243,7 @@ bool is_matrix_command_word(const char* word) {
 
 bool menu_print(KrigModel** models, KrigArray* ka, int mode, const char* name,
                 const char* file_name) {
-  if (ka == nullptr && mode == kReadMatrix) fatal_error("menu_print: Code Bug , ka==NULL");
+  check_invariant(ka != nullptr || mode != kReadMatrix, "menu_print: Code Bug , ka==NULL");
   const MatrixRow* row = find_matrix(name);
   if (row == nullptr) {
     report_unknown_matrix(mode, name);

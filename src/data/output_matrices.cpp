@@ -44,7 +44,7 @@ void alloc_table(int rows, int cols, StringSlot*** table, StringSlot** names) {
 }
 
 int check_table_rows(int rows) {
-  if (rows < 0) fatal_error("construct_ydescrip: Code bug , pc <0");
+  check_invariant(rows >= 0, "construct_ydescrip: Code bug , pc <0");
   return rows;
 }
 
@@ -69,7 +69,7 @@ YDescColumns choose_ydesc_columns(const KrigArray* ka, const KrigModel* kr) {
 const char* constraint_word(double flag) {
   if (flag == 0.0) return "FALSE";
   if (flag == 1.0) return "TRUE";
-  fatal_error("construct_ydescrip : Code BUG, ka->ydescrip!=0 or 1");
+  invariant_broken("construct_ydescrip : Code BUG, ka->ydescrip!=0 or 1");
 }
 
 void fill_ydesc_row(const YDescColumns& c, const KrigArray* ka, const KrigModel* kr, int i,
@@ -122,7 +122,7 @@ void build_slot_name(StringSlot slot, const char* prefix, const char* name) {
 
 int construct_ymat(const KrigModel* models, const KrigArray* ka, double** matrix, char* buffer,
                    int capacity) {
-  if (ka == nullptr) fatal_error("Code Bug construct_ymat : ka == NULL");
+  check_invariant(ka != nullptr, "Code Bug construct_ymat : ka == NULL");
   const int count = y_count_unchecked(ka);
   for (int i = 0; i < models[0].n[0]; i++)
     for (int j = 0; j < count; j++) matrix[i][j] = models[j].y[i];

@@ -44,6 +44,10 @@ void after_first_command(const char* first_token) {
   g_interp.first_command = false;
 }
 
+// A fatal error ends the command where it stands: output the abandoned work
+// held back is dropped, as the run ends before it would have come out.
+void abandon_command() { t_out_capture = nullptr; }
+
 // Returns false when the line asks to leave the loop.
 bool dispatch(Session& session, char** tokens, int count) {
   const CommandRow* row = find_command(tokens[0]);
@@ -53,15 +57,17 @@ bool dispatch(Session& session, char** tokens, int count) {
     return false;
   } else {
     set_current_command(row->names ? row->names[0] : tokens[0]);
-    // Work storage that cannot be had ends the run with a message that names
-    // the command and the size; the models may be half-way through a change.
     try {
       row->handler(session, tokens, count);
     } catch (const std::bad_alloc&) {
-      // Held output and error captures of the abandoned work end here too.
-      t_out_capture = nullptr;
-      set_thread_fatal_capture(nullptr);
-      fatal_memory_shortage();
+      // Work storage that cannot be had ends the run with a message that
+      // names the command and the size; the models may be half-way through
+      // a change.
+      abandon_command();
+      throw memory_shortage_error();
+    } catch (const FatalError&) {
+      abandon_command();
+      throw;
     }
     set_current_command(nullptr);
     // The progress line goes with its command; what the command printed is

@@ -341,7 +341,7 @@ void equal_init(KrigModel*, char** tokens, int count) {
     return;
   }
   fprintf(stderr, "%s\n", tokens[0]);
-  fatal_error("equal_init: code bug,  missing option ");
+  invariant_broken("equal_init: code bug,  missing option ");
 }
 
 void set_system_command_objective(KrigModel*, char** tokens, int count) {

@@ -7,6 +7,7 @@
 #include "data/init_checks.h"
 #include "data/model_store.h"
 #include "kriging/eigen.h"
+#include "kriging/kernel.h"
 #include "numeric/storage.h"
 #include "numeric/vecutil.h"
 
@@ -15,15 +16,6 @@ namespace {
 // s must be a share in [0, 1]; NaN fails every comparison and is refused too.
 bool is_share(double s) { return s >= 0.0 && s <= 1.0; }
 
-// prod_l exp(-theta_l |a_l - b_l|^(2 - alpha_l)), factors in order from 1.
-// pow(0, 0) is 1, so alpha_l = 2 gives exp(-theta_l) at any distance.
-double correlation(const double* a, const double* b, const double* alpha, const double* theta,
-                   int d) {
-  double c = 1.0;
-  for (int l = 0; l < d; l++) c = exp(-theta[l] * pow(fabs(a[l] - b[l]), 2.0 - alpha[l])) * c;
-  return c;
-}
-
 }  // namespace
 
 void calcR(double* const* X, const double* alpha, const double* theta, double s, int n, int d,
@@ -31,7 +23,7 @@ void calcR(double* const* X, const double* alpha, const double* theta, double s,
   if (!is_share(s)) fatal_error_value("calcR: stochratio not within [0,1]", s, "stochratio: ");
   for (int i = 0; i < n; i++) {
     for (int j = i + 1; j < n; j++) {
-      R[i][j] = s * correlation(X[i], X[j], alpha, theta, d);
+      R[i][j] = s * kernel_correlation(X[i], X[j], alpha, theta, d);
       R[j][i] = R[i][j];
     }
     R[i][i] = 1.0;
@@ -52,7 +44,7 @@ void calcr(const double* x, double* out, double* const* X, const double* alpha,
   for (int i = 0; i < n; i++) {
     out[i] = 1.0;
     // With a random error a new point on a design point correlates with it by s exactly.
-    if (!(s != 1.0 && equal_real_vectors(d, x, X[i]))) out[i] = correlation(X[i], x, alpha, theta, d);
+    if (!(s != 1.0 && equal_real_vectors(d, x, X[i]))) out[i] = kernel_correlation(X[i], x, alpha, theta, d);
     out[i] = s * out[i];
   }
 }

@@ -1,7 +1,8 @@
 // The matrices of the kriging model: the correlation matrix R of the design,
 // the correlations r(x) of a new point, the regression matrix F (a column of
 // ones) and the augmented matrix [[0, F'], [F, R]] with its eigen
-// decomposition, from which every prediction is computed.
+// decomposition, from which every prediction is computed. The correlation
+// itself is the kernel's (kernel.h).
 #ifndef DORVE_KRIGING_CORRELATION_H_
 #define DORVE_KRIGING_CORRELATION_H_
 
@@ -10,7 +11,7 @@ struct KrigModel;
 // Eigenvalues of magnitude up to this are treated as zero (reciprocal 0).
 constexpr double kSingularEigenvalue = 3e-14;
 
-// R[i][j] = s * prod_l exp(-theta_l |X[i][l] - X[j][l]|^(2 - alpha_l)), R[i][i] = 1.
+// R[i][j] = s * corr(X[i], X[j]) with the kernel's corr (kernel.h), R[i][i] = 1.
 void calcR(double* const* X, const double* alpha, const double* theta, double s, int n, int d,
            double** R);
 // The model's R from its X, alpha, theta and stochratio; sets the "R" flag.

@@ -63,9 +63,10 @@ void leave_one_out(KrigModel* kr, double* const* Xv, const double* yv, int N, in
     show_progress("CrossValidate %s: point %d/%d", kr->yname, i + 1, N);
     copy_real_matrix_minus_1row(N, d, Xv, i, Xrest);
     copy_real_vector_minus_one(N, yv, i, yrest);
-    init_krigmse_anyX(kr, Xrest, N - 1, d, r);
-    krigmse_anyX(kr, Xrest, yrest, N - 1, d, 1, &Xv[i], &result[i]);
-    free_krigmse_anyX(N - 1, r);
+    AnyXState state;
+    init_krigmse_anyX(&state, kr, Xrest, N - 1, d, r);
+    krigmse_anyX(&state, kr, Xrest, yrest, N - 1, d, 1, &Xv[i], &result[i]);
+    free_krigmse_anyX(&state, N - 1, r);
   }
   free_real_matrix(N - 1, d, &Xrest);
   free_real_vector(N - 1, &yrest);

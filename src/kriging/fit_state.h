@@ -1,17 +1,31 @@
-// The state of one maximum-likelihood fit, shared by the likelihood
-// (krigfit.cpp) and the tries that search it (mle_tries.cpp): the model
-// being fitted and the work storage of its likelihood evaluations.
+// The workspace of one search of the likelihood (krigfit.cpp), which the
+// tries of a fit (mle_tries.cpp) each own: the model fitted, read only (its
+// X, y and F), where every evaluation leaves the parameters and estimates for
+// its t, and the storage of the eigen decomposition and of the generalised
+// least-squares step, sized from n and r. The likelihood works on nothing
+// else, so tries may run on threads at once.
 #ifndef DORVE_KRIGING_FIT_STATE_H_
 #define DORVE_KRIGING_FIT_STATE_H_
 
 struct KrigModel;
 
-// Everything one fit needs besides the model: the eigen decomposition of R
-// and the storage of the generalised least-squares step, sized from n and r.
 struct FitState {
-  KrigModel* kr = nullptr;
+  const KrigModel* kr = nullptr;
   int n = 0;
   int r = 0;
+  int d = 0;
+  bool random_error = false;  // t holds the stochastic share (RandomError)
+  // Left by each evaluation: the parameters for t and the estimates for them.
+  // Either the model's own members (open_model_fit) or the workspace's
+  // (open_try_fit).
+  double* alpha = nullptr;   // d
+  double* theta = nullptr;   // d
+  double* share = nullptr;   // 1: the stochastic share
+  double** R = nullptr;      // n x n
+  double* beta = nullptr;    // r
+  double* sigma2 = nullptr;  // 1
+  bool owns_results = false;
+  // Work storage.
   double** Q = nullptr;      // n x n: R, then its eigenvectors by column
   double* lambda = nullptr;  // n eigenvalues of R
   double* inv_lambda = nullptr;  // n reciprocals (0 for near-zero eigenvalues)
@@ -33,27 +47,28 @@ struct FitState {
   int last_negatives = 0;    // negative eigenvalues of R in the last evaluation
 };
 
-// Makes s the fit of kr with work storage for its n and r (open_fit), and
-// releases that storage again (close_fit).
-void open_fit(FitState& s, KrigModel* kr);
+// Opens s on kr for evaluations that leave the parameters and estimates in
+// kr's own members (alpha, theta, stochratio, R, beta, sigma2); F is made.
+void open_model_fit(FitState& s, KrigModel* kr);
+
+// Opens s on kr for a try: the evaluations leave the parameters and
+// estimates in storage of s's own (the parameters start as kr's), and kr is
+// only read.
+void open_try_fit(FitState& s, const KrigModel* kr);
+
+// Releases the storage s holds.
 void close_fit(FitState& s);
-
-// Makes s (or nothing, for null) the fit loglike works on in the calling
-// thread; returns the fit that was current before.
-FitState* make_current_fit(FitState* s);
-
-// Whether a fit is open on the calling thread or by krigfit_begin.
-bool fit_in_progress();
 
 // The m + 1 start vertices of try try_num (from 1) in P, not yet evaluated.
 // Try 1 of a model with supplied alpha and theta starts from them.
 void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P);
 
-// The chosen parameters made final: R, F, the augmented decomposition, beta
-// and sigma2 for them. beta and sigma2 come from R's eigenvectors, or, with
+// The chosen parameters made final in kr, for which s was opened by
+// open_model_fit: R, F, the augmented decomposition, beta and sigma2 for
+// them. beta and sigma2 come from R's eigenvectors, or, with
 // from_coordinates, from the coordinates of F and y in their basis as the
 // likelihood search computes them (the same eigenvalues; the estimates agree
 // to rounding, at a fraction of the cost).
-void finish_fit(FitState& s, bool from_coordinates);
+void finish_fit(FitState& s, KrigModel* kr, bool from_coordinates);
 
 #endif  // DORVE_KRIGING_FIT_STATE_H_

@@ -21,23 +21,6 @@ constexpr double kPi = 3.14159265359;
 // A variance estimate that is not positive is replaced by this.
 constexpr double kVarianceFloor = 1e-10;
 
-// The fit of krigfit_begin .. krigfit_end on the thread that called it.
-FitState g_fit;
-// The fit that loglike works on in this thread: g_fit, or the state of the
-// try a worker thread is running.
-thread_local FitState* t_fit = nullptr;
-
-FitState& current_fit(const char* caller) {
-  if (t_fit == nullptr) {
-    fprintf(stderr, "%s\n", caller);
-    fatal_error("krigfit: Code Bug : no model is being fitted");
-  }
-  return *t_fit;
-}
-
-// The state the last evaluation's determinant is recorded in.
-FitState& recording_fit() { return t_fit != nullptr ? *t_fit : g_fit; }
-
 // inv_lambda = reciprocals of the eigenvalues, near-zero ones taken as 0.
 void invert_eigenvalues(FitState& s) {
   for (int i = 0; i < s.n; i++) {
@@ -56,7 +39,7 @@ void invert_eigenvalues(FitState& s) {
 // Step 3 of the likelihood: Q = eigenvectors of R, lambda its eigenvalues,
 // inv_lambda their reciprocals.
 void decompose_R(FitState& s) {
-  copy_real_matrix(s.n, s.n, s.kr->R, s.Q);
+  copy_real_matrix(s.n, s.n, s.R, s.Q);
   eigen_symmetric(s.Q, s.n, s.lambda);
   invert_eigenvalues(s);
 }
@@ -66,8 +49,8 @@ void decompose_R(FitState& s) {
 // of F's columns and of y in their basis (rows 0 .. r-1 and r of T), which
 // is all the likelihood uses and costs a fraction of the eigenvectors.
 void decompose_R_coordinates(FitState& s) {
-  KrigModel* kr = s.kr;
-  copy_real_matrix(s.n, s.n, kr->R, s.Q);
+  const KrigModel* kr = s.kr;
+  copy_real_matrix(s.n, s.n, s.R, s.Q);
   for (int k = 0; k < s.r; k++)
     for (int j = 0; j < s.n; j++) s.T[k][j] = kr->F[j][k];
   copy_real_vector(s.n, kr->y, s.T[s.r]);
@@ -82,19 +65,19 @@ void solve_beta(FitState& s, const double* qty) {
   multiply_matrices(s.r, s.G, s.n, s.QtF, s.r, s.M);
   invert_matrix(s.M, s.Minv, s.r);
   matrix_times_vector(s.r, s.G, s.n, qty, s.b);
-  matrix_times_vector(s.r, s.Minv, s.r, s.b, s.kr->beta);
+  matrix_times_vector(s.r, s.Minv, s.r, s.b, s.beta);
 }
 
 // sigma2 = sum_i w_i^2 inv_lambda_i / n.
 void variance_from_w(FitState& s) {
   double sum = 0.0;
   for (int i = 0; i < s.n; i++) sum += s.w[i] * s.w[i] * s.inv_lambda[i];
-  s.kr->sigma2[0] = sum / s.n;
+  s.sigma2[0] = sum / s.n;
 }
 
 // Step 4: beta = (F' R+ F)^-1 F' R+ y with R+ = Q diag(inv_lambda) Q'.
 void estimate_beta(FitState& s) {
-  KrigModel* kr = s.kr;
+  const KrigModel* kr = s.kr;
   for (int k = 0; k < s.r; k++) {
     for (int j = 0; j < s.n; j++) s.column[j] = kr->F[j][k];
     vector_times_matrix(s.column, s.n, s.Q, s.n, s.G[k]);  // row k of F' Q
@@ -106,8 +89,8 @@ void estimate_beta(FitState& s) {
 
 // Step 5: sigma2 = sum_i w_i^2 inv_lambda_i / n with w = Q' (y - F beta).
 void estimate_sigma2(FitState& s) {
-  KrigModel* kr = s.kr;
-  matrix_times_vector(s.n, kr->F, s.r, kr->beta, s.Fbeta);
+  const KrigModel* kr = s.kr;
+  matrix_times_vector(s.n, kr->F, s.r, s.beta, s.Fbeta);
   add_scaled_vector(-1.0, kr->y, s.n, s.Fbeta, s.e);
   vector_times_matrix(s.e, s.n, s.Q, s.n, s.w);
   variance_from_w(s);
@@ -124,7 +107,7 @@ void estimate_from_coordinates(FitState& s) {
     }
   }
   solve_beta(s, qty);
-  const double* beta = s.kr->beta;
+  const double* beta = s.beta;
   for (int i = 0; i < s.n; i++) {
     double fitted = 0.0;
     for (int k = 0; k < s.r; k++) fitted += s.QtF[i][k] * beta[k];
@@ -197,6 +180,26 @@ void release_work(FitState& s) {
   free_real_matrix(r + 1, n, &s.T);
 }
 
+// s sized for kr, nothing allocated yet.
+void size_for(FitState& s, const KrigModel* kr) {
+  s = FitState();
+  s.kr = kr;
+  s.n = kr->n[0];
+  s.r = kr->r[0];
+  s.d = kr->d[0];
+  s.random_error = g_settings.RandomError;
+}
+
+// The results of the evaluations are kr's own members.
+void point_at_model(FitState& s, KrigModel* kr) {
+  s.alpha = kr->alpha;
+  s.theta = kr->theta;
+  s.share = kr->stochratio;
+  s.R = kr->R;
+  s.beta = kr->beta;
+  s.sigma2 = kr->sigma2;
+}
+
 // Vertices `first` .. m of P drawn at random (m coordinates each), in the
 // order the search has always drawn them.
 void draw_random_vertices(int first, int m, double** P) {
@@ -220,26 +223,42 @@ bool likelihood_can_hold(int n, const double* y) {
   return std::isfinite(mean) && std::isfinite(squares);
 }
 
-void open_fit(FitState& s, KrigModel* kr) {
-  s = FitState();
-  s.kr = kr;
-  s.n = kr->n[0];
-  s.r = kr->r[0];
+void open_model_fit(FitState& s, KrigModel* kr) {
+  krCalcF(kr);  // r must be 1
+  size_for(s, kr);
+  create_work(s);
+  point_at_model(s, kr);
+}
+
+void open_try_fit(FitState& s, const KrigModel* kr) {
+  size_for(s, kr);
+  const int n = s.n, d = s.d, r = s.r;
+  alloc_real_matrix(n, n, &s.R);
+  alloc_real_vector(d, &s.alpha);
+  alloc_real_vector(d, &s.theta);
+  alloc_real_vector(1, &s.share);
+  copy_real_vector(d, kr->alpha, s.alpha);
+  copy_real_vector(d, kr->theta, s.theta);
+  s.share[0] = kr->stochratio[0];
+  // beta and sigma2 are written by every evaluation before they are read.
+  alloc_real_vector(r, &s.beta);
+  alloc_real_vector(1, &s.sigma2);
+  s.owns_results = true;
   create_work(s);
 }
 
 void close_fit(FitState& s) {
   release_work(s);
+  if (s.owns_results) {
+    free_real_matrix(s.n, s.n, &s.R);
+    free_real_vector(s.d, &s.alpha);
+    free_real_vector(s.d, &s.theta);
+    free_real_vector(1, &s.share);
+    free_real_vector(s.r, &s.beta);
+    free_real_vector(1, &s.sigma2);
+  }
   s = FitState();
 }
-
-FitState* make_current_fit(FitState* s) {
-  FitState* previous = t_fit;
-  t_fit = s;
-  return previous;
-}
-
-bool fit_in_progress() { return g_fit.kr != nullptr || t_fit != nullptr; }
 
 void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
   const bool supplied = kr->init.alpha && kr->init.theta;
@@ -252,15 +271,15 @@ void draw_start_vertices(KrigModel* kr, int try_num, int m, double** P) {
     trafo_corpar(kr->alpha, kr->theta, kr->sigma2[0], kr->stochratio[0], P[0], kr->d[0]);
     draw_random_vertices(1, m, P);
   } else {
-    fatal_error("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
+    invariant_broken("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
   }
 }
 
-void finish_fit(FitState& s, bool from_coordinates) {
-  KrigModel* kr = s.kr;
+void finish_fit(FitState& s, KrigModel* kr, bool from_coordinates) {
   // Built afresh, whatever the model held, and kept for its predictions.
   forget_decomposition_key(kr);
   build_prediction_decomposition(kr);
+  point_at_model(s, kr);
   if (from_coordinates) {
     decompose_R_coordinates(s);
     estimate_from_coordinates(s);
@@ -276,73 +295,13 @@ void finish_fit(FitState& s, bool from_coordinates) {
   kr->init.var = 1;
 }
 
-void krigfit_begin(KrigModel* kr) {
-  if (fit_in_progress())
-    fatal_error("krigfit: Code Bug : a fit is already in progress");
-  krCalcF(kr);  // r must be 1
-  open_fit(g_fit, kr);
-  t_fit = &g_fit;
-}
-
-void krigfit_end() {
-  FitState& s = current_fit("krigfit_end");
-  close_fit(s);
-  t_fit = nullptr;
-}
-
-void krigfit_difficulties(int* t4, int* t5) {
-  const FitState& s = recording_fit();
-  *t4 = s.t4;
-  *t5 = s.t5;
-}
-
-double krigfit_last_logdet(int* negatives) {
-  const FitState& s = recording_fit();
-  *negatives = s.last_negatives;
-  return s.last_logdet;
-}
-
-void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
-                   double* share) {
-  for (int l = 0; l < d; l++) {
-    alpha[l] = sin(t[l]) + 1.0;
-    theta[l] = t[d + l] * t[d + l] / 10.0;
-  }
-  if (random_error) *share = sin(t[2 * d]) / 2.0 + 0.5;
-}
-
-void set_corpar(KrigModel* kr, const double* t, int d) {
-  corpar_from_t(t, d, g_settings.RandomError, kr->alpha, kr->theta, kr->stochratio);
-}
-
-void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
-                  double* t, int d) {
-  for (int l = 0; l < d; l++) {
-    const double b = alpha[l] - 1.0;
-    if (!(b >= -1.0 && b <= 1.0))
-      fatal_error_value("krigfit, trafo_corpar: arcsin argument out of range", b,
-                        "arcsin argument: ");
-    t[l] = asin(b);
-    if (theta[l] >= 0.0)
-      t[d + l] = sqrt(theta[l] * 10.0);
-    else
-      fatal_error_value("trafo_corpar: theta<0.0", theta[l], "theta[i]: ");
-  }
-  if (g_settings.RandomError) {
-    if (sigma2 > 0.0)
-      t[2 * d] = asin((stochratio - 0.5) * 2.0);
-    else
-      fatal_error_value("trafo_corpar: var", sigma2, " ");
-  }
-}
-
-double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5) {
+double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5,
+                      double* logdet_out, int* negatives_out) {
   double logdet = 0.0;
   int negatives = 0;
   const bool defined = log_determinant(lambda, n, &logdet, &negatives);
-  FitState& record = recording_fit();
-  record.last_logdet = logdet;
-  record.last_negatives = negatives;
+  if (logdet_out) *logdet_out = logdet;
+  if (negatives_out) *negatives_out = negatives;
 
   double L;
   if (!defined) {  // det = 0 or not a number
@@ -369,23 +328,13 @@ double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int*
   return L;
 }
 
-double loglike(double* t, int) {
-  FitState& s = current_fit("loglike");
-  KrigModel* kr = s.kr;
-  set_corpar(kr, t, kr->d[0]);
-  krCalcR(kr);
+double loglike(double* t, int, void* fit) {
+  if (fit == nullptr) invariant_broken("loglike: Code Bug : no model is being fitted");
+  FitState& s = *static_cast<FitState*>(fit);
+  corpar_from_t(t, s.d, s.random_error, s.alpha, s.theta, s.share);
+  calcR(s.kr->X, s.alpha, s.theta, s.share[0], s.n, s.d, s.R);
   decompose_R_coordinates(s);
   estimate_from_coordinates(s);
-  return -profile_loglik(s.lambda, s.n, kr->sigma2, &s.t4, &s.t5);
-}
-
-void start_values_krfit(int try_num, int m, double** P, double* Y) {
-  KrigModel* kr = current_fit("start_values_krfit").kr;
-  draw_start_vertices(kr, try_num, m, P);
-  for (int i = 0; i <= m; i++) Y[i] = loglike(P[i], m);
-}
-
-void reset_fit_state() {
-  g_fit = FitState();
-  t_fit = nullptr;
+  return -profile_loglik(s.lambda, s.n, s.sigma2, &s.t4, &s.t5, &s.last_logdet,
+                         &s.last_negatives);
 }

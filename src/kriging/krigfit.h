@@ -4,14 +4,16 @@
 // with MleMethod = gradient, by quasi-Newton steps) from Tries random starts
 // over unbounded parameters t, with beta and sigma2 in closed form.
 //
-// Parameter vector t (m = 2d, or 2d + 1 with RandomError):
-//   alpha_l = sin(t_l) + 1, theta_l = t_{d+l}^2 / 10, s = sin(t_{2d}) / 2 + 0.5.
+// The parameter vector t and its map onto alpha, theta and the share are the
+// kernel's (kernel.h), as is R's correlation.
 //
-// The objective loglike receives only t and works on the fit current in its
-// thread (krigfit_begin on the calling thread, a try's own state in a worker
-// of mle_tries.h).
+// The objective loglike works on the workspace it is handed (fit_state.h):
+// each try of a fit has its own (mle_tries.h), a direct user opens one on the
+// model with open_model_fit.
 #ifndef DORVE_KRIGING_KRIGFIT_H_
 #define DORVE_KRIGING_KRIGFIT_H_
+
+#include "kriging/kernel.h"  // corpar_from_t, set_corpar, trafo_corpar
 
 struct KrigModel;
 
@@ -44,10 +46,11 @@ bool is_genuine_loglik(double value);
 // mean and the sum of their squared deviations from it are finite.
 bool likelihood_can_hold(int n, const double* y);
 
-// The negative profile log-likelihood of the model being fitted at t (m
-// values). Leaves alpha, theta, stochratio, R, beta and sigma2 of the model
-// at the values for t.
-double loglike(double* t, int m);
+// The negative profile log-likelihood at t (m values) of the model the
+// FitState fit (an objective of the minimisers) was opened on. Leaves the
+// fit's alpha, theta, share, R, beta and sigma2 at the values for t, and its
+// ln|det R| and count of negative eigenvalues.
+double loglike(double* t, int m, void* fit);
 
 // The profile log-likelihood L = -0.5 (n ln sigma2 + ln det R) from the n
 // eigenvalues of R and the variance estimate, by the sign of det R:
@@ -61,42 +64,9 @@ double loglike(double* t, int m);
 // eigenvalue product underflows still get their true determinant. A value
 // that cannot be formed (a penalised determinant with a variance that is not
 // positive, or a variance that is not a number because its sums overflowed)
-// is -1e300, below every regular value.
-double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5);
-
-// t -> alpha and theta (d values each), and the stochastic share when
-// random_error (otherwise *share is left alone).
-void corpar_from_t(const double* t, int d, bool random_error, double* alpha, double* theta,
-                   double* share);
-
-// t -> model: alpha, theta, and stochratio when RandomError is TRUE.
-void set_corpar(KrigModel* kr, const double* t, int d);
-
-// model -> t, the inverse of set_corpar. Fatal with the offending value when
-// an alpha lies outside [0, 2], a theta is negative or (RandomError) sigma2
-// is not positive.
-void trafo_corpar(const double* alpha, const double* theta, double sigma2, double stochratio,
-                  double* t, int d);
-
-// The m + 1 start vertices of try try_num (from 1) in P and their values in
-// Y. Try 1 of a model with supplied alpha and theta starts from them.
-void start_values_krfit(int try_num, int m, double** P, double* Y);
-
-// Makes kr the model being fitted on the calling thread and creates the work
-// storage for its n and r (krigfit_begin), and releases it again
-// (krigfit_end). A direct user of loglike must bracket its calls with them.
-void krigfit_begin(KrigModel* kr);
-// Forgets a fit left in progress by a fatal error (its storage is not
-// released), so that a harness can start a new session in the same process.
-void reset_fit_state();
-void krigfit_end();
-
-// Counters of penalised evaluations since krigfit_begin: t4 singular or
-// undefined determinant, t5 slightly negative determinant.
-void krigfit_difficulties(int* t4, int* t5);
-
-// After a loglike evaluation: ln|det R| and the number of negative
-// eigenvalues of R, as used for the likelihood.
-double krigfit_last_logdet(int* negatives);
+// is -1e300, below every regular value. logdet and negatives (may be null)
+// receive ln|det R| and the number of negative eigenvalues.
+double profile_loglik(const double* lambda, int n, double* sigma2, int* t4, int* t5,
+                      double* logdet = nullptr, int* negatives = nullptr);
 
 #endif  // DORVE_KRIGING_KRIGFIT_H_

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "kriging/correlation.h"
+#include "kriging/kernel.h"
 #include "kriging/krigfit.h"
 #include "numeric/cpu_features.h"
 #include "numeric/lapack_cholesky.h"
-#include "numeric/vector_exp.h"
 #include "numeric/vecutil.h"
 #include "optim/quasi_newton.h"
 
@@ -19,40 +19,14 @@ namespace {
 constexpr double kGradientFtolRel = 1e-7;
 constexpr double kGradientGtol = 1e-4;
 
-// Sums of many terms in eight interleaved parts, so that the additions
-// overlap.
-inline double sum_of_products(const double* a, const double* b, long count) {
-  double s[8] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-  long k = 0;
-  for (; k + 8 <= count; k += 8)
-    for (int q = 0; q < 8; q++) s[q] += a[k + q] * b[k + q];
-  for (; k < count; k++) s[0] += a[k] * b[k];
-  return ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
-}
-
 // R into w->L (column-major lower triangle: element (j, i), j > i, at
-// i * n + j, so that the pairs i < j run through memory in order), with the
-// per-pair powers |dx_l|^(2 - alpha_l) and correlations the gradient reuses.
-// The elementwise loops here and in the gradient use the widest vector
-// instructions at hand (one version per instruction set, chosen at load time).
+// i * n + j, so that the pairs i < j run through memory in order), from the
+// kernel's pairwise correlations, which the gradient reuses.
 DORVE_VECTOR_CLONES void build_R(LikelihoodGradient* w, const double* alpha,
                                  const double* theta, double s) {
-  const int n = w->n, d = w->d;
-  const long pairs = w->pairs;
-  double* corr = w->corr.data();
-  for (long k = 0; k < pairs; k++) corr[k] = 0.0;
-  for (int l = 0; l < d; l++) {
-    const double p = 2.0 - alpha[l];
-    const double* ld = &w->log_dist[l * pairs];
-    double* dp = &w->dist_pow[l * pairs];
-    for (long k = 0; k < pairs; k++) dp[k] = p * ld[k];
-    exp_array(dp, dp, pairs);
-    // Coinciding coordinates: 0^p, with 0^0 = 1 as in the correlation itself.
-    for (long k : w->zero_dist[l]) dp[k] = p == 0.0 ? 1.0 : 0.0;
-    const double t = theta[l];
-    for (long k = 0; k < pairs; k++) corr[k] -= t * dp[k];
-  }
-  exp_array(corr, corr, pairs);
+  const int n = w->n;
+  kernel_pair_correlations(&w->kernel, alpha, theta);
+  const double* corr = w->kernel.corr.data();
   long pair = 0;
   for (int i = 0; i < n; i++) {
     double* column = &w->L[static_cast<long>(i) * n];
@@ -61,42 +35,10 @@ DORVE_VECTOR_CLONES void build_R(LikelihoodGradient* w, const double* alpha,
   }
 }
 
-// dL/dalpha, dL/dtheta and dL/ds from a and R^-1 (in w->L, laid out as R
-// was), the pairs of one design point at a time.
-DORVE_VECTOR_CLONES void gradient_in_parameters(LikelihoodGradient* w, const double* theta,
-                                                double s, double* g_alpha, double* g_theta,
-                                                double* g_s) {
-  const int n = w->n, d = w->d;
-  const long pairs = w->pairs;
-  for (int l = 0; l < d; l++) g_alpha[l] = g_theta[l] = 0.0;
-  *g_s = 0.0;
-  double* wr = w->work.data();
-  double* term = w->work.data() + n;
-  long first = 0;
-  for (int i = 0; i < n - 1; first += n - 1 - i, i++) {
-    const int count = n - 1 - i;
-    const double* r_inv = w->L.data() + static_cast<long>(i) * n + i + 1;
-    const double* a = w->a.data() + i + 1;
-    const double* c = &w->corr[first];
-    const double a_i = w->a[i] / w->sigma2;
-    // weight * c for the pairs (i, j), j > i.
-    for (int k = 0; k < count; k++) wr[k] = (a_i * a[k] - r_inv[k]) * c[k];
-    *g_s += sum_of_products(wr, w->ones.data(), count);
-    for (int k = 0; k < count; k++) wr[k] *= s;
-    for (int l = 0; l < d; l++) {
-      const double* dp = &w->dist_pow[l * pairs + first];
-      for (int k = 0; k < count; k++) term[k] = wr[k] * dp[k];
-      g_theta[l] -= sum_of_products(term, w->ones.data(), count);
-      // |dx|^p ln|dx| tends to 0 at dx = 0, where the logarithm is kept as 0.
-      g_alpha[l] += sum_of_products(term, &w->log_dist[l * pairs + first], count);
-    }
-  }
-  for (int l = 0; l < d; l++) g_alpha[l] *= theta[l];
-}
-
 struct SearchContext {
   LikelihoodGradient* w;
-  FallbackObjective fallback;
+  ObjectiveFunction fallback;
+  void* fallback_ctx;
   std::vector<double> t;  // a copy the fallback may write through
 };
 
@@ -108,23 +50,7 @@ void likelihood_gradient_setup(LikelihoodGradient* w, double* const* X, const do
   w->d = d;
   w->random_error = random_error;
   w->y.assign(y, y + n);
-  const long pairs = static_cast<long>(n) * (n - 1) / 2;
-  w->pairs = pairs;
-  w->log_dist.assign(pairs * d, 0.0);
-  w->dist_pow.assign(pairs * d, 0.0);
-  w->corr.assign(pairs, 0.0);
-  w->zero_dist.assign(d, std::vector<long>());
-  for (int l = 0; l < d; l++) {
-    long pair = 0;
-    for (int i = 0; i < n; i++) {
-      for (int j = i + 1; j < n; j++, pair++) {
-        const double dx = fabs(X[i][l] - X[j][l]);
-        // exp(p * 0) = 1 is corrected to 0^p after the exponential.
-        if (dx == 0.0) w->zero_dist[l].push_back(pair);
-        w->log_dist[l * pairs + pair] = dx == 0.0 ? 0.0 : log(dx);
-      }
-    }
-  }
+  kernel_pairs_setup(&w->kernel, X, n, d);
   w->L.assign(static_cast<size_t>(n) * n, 0.0);
   w->work.assign(2 * static_cast<size_t>(n), 0.0);
   w->ones.assign(n, 1.0);
@@ -186,13 +112,9 @@ LikelihoodStatus likelihood_gradient_part(LikelihoodGradient* w, const double* t
 
   std::vector<double> g_alpha(d), g_theta(d);
   double g_s = 0.0;
-  gradient_in_parameters(w, w->theta.data(), w->share, g_alpha.data(), g_theta.data(), &g_s);
-  // Chain rule to t: alpha = sin t + 1, theta = t^2 / 10, s = sin t / 2 + 0.5.
-  for (int l = 0; l < d; l++) {
-    grad[l] = g_alpha[l] * cos(t[l]);
-    grad[d + l] = g_theta[l] * t[d + l] / 5.0;
-  }
-  if (w->random_error) grad[2 * d] = g_s * cos(t[2 * d]) / 2.0;
+  kernel_pair_gradient(&w->kernel, L, w->a.data(), w->sigma2, w->share, w->theta.data(),
+                       w->work.data(), w->ones.data(), g_alpha.data(), g_theta.data(), &g_s);
+  kernel_gradient_to_t(t, d, w->random_error, g_alpha.data(), g_theta.data(), g_s, grad);
   return LikelihoodStatus::kOk;
 }
 
@@ -221,7 +143,7 @@ QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, doub
   LikelihoodStatus status = likelihood_value(c->w, x, &L);
   if (status == LikelihoodStatus::kNotPositiveDefinite) {
     c->t.assign(x, x + m);
-    *f = c->fallback(c->t.data(), m);
+    *f = c->fallback(c->t.data(), m, c->fallback_ctx);
     return QuasiNewtonEvaluation::kUnusable;
   }
   *f = -L;
@@ -235,8 +157,9 @@ QuasiNewtonEvaluation negative_loglik(const double* x, int m, double bound, doub
 }  // namespace
 
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
-                        FallbackObjective fallback, int max_evaluations, bool* hit_limit) {
-  SearchContext ctx{w, fallback, {}};
+                        ObjectiveFunction fallback, void* fallback_ctx, int max_evaluations,
+                        bool* hit_limit) {
+  SearchContext ctx{w, fallback, fallback_ctx, {}};
   QuasiNewtonControl control;
   control.ftol_rel = kGradientFtolRel;
   control.gtol = kGradientGtol;
@@ -258,6 +181,6 @@ int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
     }
   }
   // No vertex could start the search: vertex 0 stands.
-  Y[0] = fallback(P[0], m);
+  Y[0] = fallback(P[0], m, fallback_ctx);
   return 0;
 }

@@ -8,13 +8,16 @@
 // and with a = R^-1 (y - F beta)
 //   dL/dp = 0.5 (a' dR/dp a / sigma2 - tr(R^-1 dR/dp))
 // (beta and sigma2 are at their optimum, so their own change drops out).
-// R has a constant diagonal, so both terms are sums over the pairs i < j.
+// R has a constant diagonal, so both terms are sums over the pairs i < j,
+// which the kernel's pairwise form computes (kernel.h).
 #ifndef DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_
 #define DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_
 
 #include <vector>
 
 #include "kriging/correlation.h"
+#include "kriging/kernel.h"
+#include "optim/objective.h"
 
 // The workspace of one fit: what depends only on the design (the logarithms
 // of the pairwise distances), and the storage of one evaluation.
@@ -23,12 +26,7 @@ struct LikelihoodGradient {
   int d = 0;
   bool random_error = false;  // t has the stochastic share as entry 2d
   std::vector<double> y;          // n responses
-  long pairs = 0;                 // n (n - 1) / 2 pairs i < j, in order (i, then j)
-  // For each variable l, an array over the pairs (entry l * pairs + pair):
-  std::vector<double> log_dist;   // ln|x_il - x_jl|, 0 where the two coincide
-  std::vector<double> dist_pow;   // |x_il - x_jl|^(2 - alpha_l)
-  std::vector<std::vector<long>> zero_dist;  // per variable: the pairs with x_il = x_jl
-  std::vector<double> corr;       // per pair: the correlation without the share s
+  KernelPairs kernel;             // the design's pairs, their correlations without s
   std::vector<double> alpha;      // d: the parameters of the last evaluation
   std::vector<double> theta;      // d
   double share = 1.0;             // the stochastic share of the last evaluation
@@ -70,20 +68,18 @@ enum class LikelihoodStatus {
 LikelihoodStatus likelihood_gradient_eval(LikelihoodGradient* w, const double* t, double* loglik,
                                           double* grad);
 
-// The value of a point where likelihood_gradient_eval fails: the negative
-// log-likelihood by the eigen decomposition, with its warnings and penalties.
-typedef double (*FallbackObjective)(double* t, int m);
-
 // One try of the gradient search. P (m + 1 rows of m) holds the start
 // vertices the simplex would get; the search starts from vertex 0 (the
 // next one when the gradient cannot be formed there) and minimises -L by
 // quasi-Newton steps in t. Points where R is not positive definite are
-// valued by the fallback (for its warnings and counters) and, like nearly
-// singular ones, refused as steps. On return P[0] holds the best point and
+// valued by the fallback, called with fallback_ctx (the negative
+// log-likelihood by the eigen decomposition, for its warnings and counters)
+// and, like nearly singular ones, refused as steps. On return P[0] holds the best point and
 // Y[0] its value. Returns the number of likelihood evaluations, or 0 when
 // no vertex could start the search (Y[0] is then the fallback's value of
 // vertex 0); *hit_limit tells whether max_evaluations ended it.
 int gradient_search_try(LikelihoodGradient* w, int m, double** P, double* Y,
-                        FallbackObjective fallback, int max_evaluations, bool* hit_limit);
+                        ObjectiveFunction fallback, void* fallback_ctx, int max_evaluations,
+                        bool* hit_limit);
 
 #endif  // DORVE_KRIGING_LIKELIHOOD_GRADIENT_H_

@@ -14,6 +14,7 @@
 #include "data/model_store.h"
 #include "kriging/correlation.h"
 #include "kriging/fit_state.h"
+#include "kriging/kernel.h"
 #include "kriging/krigfit.h"
 #include "kriging/likelihood_gradient.h"
 #include "numeric/storage.h"
@@ -21,15 +22,6 @@
 #include "optim/minimize.h"
 
 namespace {
-
-// Makes s the fit loglike works on in this thread while in scope.
-struct CurrentFitScope {
-  FitState* previous;
-  explicit CurrentFitScope(FitState& s) : previous(make_current_fit(&s)) {}
-  ~CurrentFitScope() { make_current_fit(previous); }
-  CurrentFitScope(const CurrentFitScope&) = delete;
-  CurrentFitScope& operator=(const CurrentFitScope&) = delete;
-};
 
 bool uses_gradient_search() { return strcmp(g_settings.MleMethod, "gradient") == 0; }
 
@@ -48,8 +40,6 @@ struct FitProgress {
 };
 
 std::mutex g_fit_progress_lock;
-// The fit the try running on this thread belongs to (null: none shown).
-thread_local FitProgress* t_fit_progress = nullptr;
 
 void show_fit_progress(const FitProgress& p) {
   if (p.best > kMleInitialBest)
@@ -75,10 +65,18 @@ void note_try_started(FitProgress* p) {
   show_fit_progress(*p);
 }
 
+// What the search of one try works on: its own workspace, and the progress
+// of the fit it belongs to.
+struct TryObjective {
+  FitState* fit;
+  FitProgress* progress;
+};
+
 // loglike, counted on the progress line.
-double loglike_counted(double* t, int m) {
-  const double value = loglike(t, m);
-  note_evaluations(t_fit_progress, 1, value);
+double loglike_counted(double* t, int m, void* ctx) {
+  const TryObjective* o = static_cast<const TryObjective*>(ctx);
+  const double value = loglike(t, m, o->fit);
+  note_evaluations(o->progress, 1, value);
   return value;
 }
 
@@ -93,92 +91,51 @@ struct TryResult {
 };
 
 // One try of the downhill simplex from the m + 1 start vertices P on its own
-// fit state s: the vertices are evaluated in order into Y, then the search
+// workspace: the vertices are evaluated in order into Y, then the search
 // runs.
-TryResult run_simplex_try(FitState& s, int m, double** P, double* Y) {
-  const CurrentFitScope scope(s);
-  for (int i = 0; i <= m; i++) Y[i] = loglike_counted(P[i], m);
-  const int k = minimize(loglike_counted, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P, Y,
-                         "simplex");
+TryResult run_simplex_try(TryObjective* o, int m, double** P, double* Y) {
+  for (int i = 0; i <= m; i++) Y[i] = loglike_counted(P[i], m, o);
+  const int k = minimize(loglike_counted, o, kMleFtolAbs, kMleFtolRel, kMleMaxEvaluations, m, P,
+                         Y, "simplex");
   return TryResult{Y[0], k, k > kMleMaxEvaluations, true};
 }
 
 // One try of the quasi-Newton gradient search from vertex 0 of P (the
 // others are evaluated only when it cannot start there), with the Cholesky
-// workspace of this try; the eigen path of s values the points where R is
-// not positive definite. Where R has no Cholesky factor at any vertex (a
-// design with repeated points, say), the try is the simplex's from the same
-// vertices, which searches on the pseudo-inverse the eigen path gives.
-TryResult run_gradient_try(FitState& s, int m, double** P, double* Y) {
+// workspace of this try; the eigen path of the try's own workspace values
+// the points where R is not positive definite. Where R has no Cholesky
+// factor at any vertex (a design with repeated points, say), the try is the
+// simplex's from the same vertices, which searches on the pseudo-inverse the
+// eigen path gives.
+TryResult run_gradient_try(TryObjective* o, int m, double** P, double* Y) {
   {
-    const CurrentFitScope scope(s);
+    const FitState& s = *o->fit;
     const KrigModel* kr = s.kr;
     LikelihoodGradient work;
-    likelihood_gradient_setup(&work, kr->X, kr->y, s.n, kr->d[0], g_settings.RandomError);
+    likelihood_gradient_setup(&work, kr->X, kr->y, s.n, s.d, s.random_error);
     bool hit_limit = false;
-    const int k = gradient_search_try(&work, m, P, Y, loglike, kMleMaxEvaluations, &hit_limit);
-    note_evaluations(t_fit_progress, k, Y[0]);
+    const int k =
+        gradient_search_try(&work, m, P, Y, loglike, o->fit, kMleMaxEvaluations, &hit_limit);
+    note_evaluations(o->progress, k, Y[0]);
     if (k > 0) return TryResult{Y[0], k, hit_limit, false};
   }
   print_info("The gradient search cannot start: the correlation matrix is singular at every "
              "start. This try is the simplex's.");
-  return run_simplex_try(s, m, P, Y);
+  return run_simplex_try(o, m, P, Y);
 }
 
-// The model a try works on: the fitted model's design, responses and F
-// shared for reading, its own copies of everything loglike writes (alpha,
-// theta, stochratio, R, beta, sigma2), with the try's fit state.
-struct TryWork {
-  KrigModel model;
-  FitState state;
-};
-
-void own_copy(int n, const double* from, double** to) {
-  *to = nullptr;
-  alloc_real_vector(n, to);
-  copy_real_vector(n, from, *to);
-}
-
-void open_try_work(const KrigModel* kr, TryWork* w) {
-  const int n = kr->n[0], d = kr->d[0], r = kr->r[0];
-  w->model = *kr;
-  KrigModel& m = w->model;
-  m.R = nullptr;
-  alloc_real_matrix(n, n, &m.R);
-  own_copy(d, kr->alpha, &m.alpha);
-  own_copy(d, kr->theta, &m.theta);
-  own_copy(1, kr->stochratio, &m.stochratio);
-  // beta and sigma2 are written by every evaluation before they are read.
-  m.beta = nullptr;
-  m.sigma2 = nullptr;
-  alloc_real_vector(r, &m.beta);
-  alloc_real_vector(1, &m.sigma2);
-  open_fit(w->state, &m);
-}
-
-void close_try_work(TryWork* w) {
-  KrigModel& m = w->model;
-  const int n = m.n[0], d = m.d[0], r = m.r[0];
-  close_fit(w->state);
-  free_real_matrix(n, n, &m.R);
-  free_real_vector(d, &m.alpha);
-  free_real_vector(d, &m.theta);
-  free_real_vector(1, &m.stochratio);
-  free_real_vector(r, &m.beta);
-  free_real_vector(1, &m.sigma2);
-}
-
-void report_try(int try_num, double best, int evals, const KrigModel* kr) {
+// The parameters the try ended on, as its line shows them.
+void report_try(int try_num, double best, int evals, const FitState& s) {
   FILE* out = out_stream();
   // A penalised or overflowing value is no likelihood to show.
   if (is_genuine_loglik(best))
     fprintf(out, "MLE-Try %2d, MaxLogLike: %.2f, Evals:%4d", try_num, best, evals);
   else
     fprintf(out, "MLE-Try %2d, MaxLogLike: none, Evals:%4d", try_num, evals);
-  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", kr->stochratio[0]);
+  if (g_settings.RandomError) fprintf(out, ", StochVar/TotalVar:%7.2f", s.share[0]);
   fprintf(out, "\n");
-  print_real_vector(kr->d[0], kr->alpha, "alpha:");
-  print_real_vector(kr->d[0], kr->theta, "theta:");
+  print_real_vector(s.d, s.alpha, "alpha:");
+  print_real_vector(s.d, s.theta, "theta:");
 }
 
 void report_fit(const KrigModel* kr) {
@@ -275,19 +232,13 @@ void report_no_genuine_try(const KrigModel* kr) {
 
 void plan_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
-  if (fit_in_progress())
-    fatal_error("krigfit: Code Bug : a fit is already in progress");
   keep_earlier_parameters(kr, &fit->earlier);
   krCalcF(kr);  // r must be 1
   const int d = kr->d[0];
   kr->loglik[0] = kMleInitialBest;
-  int m;
-  if (g_settings.RandomError) {
-    m = 2 * d + 1;
-  } else {
-    m = 2 * d;
-    if (kr->stochratio[0] != 1.0) print_warning("Setting ErrorVariance to 0.0 for Fitting");
-  }
+  const int m = kernel_parameter_count(d, g_settings.RandomError);
+  if (!g_settings.RandomError && kr->stochratio[0] != 1.0)
+    print_warning("Setting ErrorVariance to 0.0 for Fitting");
   kr->stochratio[0] = 1.0;
   fit->d = d;
   fit->m = m;
@@ -302,17 +253,17 @@ void plan_fit(PlannedFit* fit) {
   }
 }
 
-// Try `attempt` (from 0) of a planned fit, on its own copy of the model, by
-// the search MleMethod names.
+// Try `attempt` (from 0) of a planned fit, on its own workspace, by the
+// search MleMethod names.
 void run_planned_try(PlannedFit* fit, int attempt) {
   PlannedTry& t = fit->tries[attempt];
   note_try_started(&fit->progress);
-  t_fit_progress = &fit->progress;
-  TryWork work;
-  open_try_work(fit->kr, &work);
+  FitState work;
+  open_try_fit(work, fit->kr);
+  TryObjective objective{&work, &fit->progress};
   const bool use_gradient = uses_gradient_search();
-  const TryResult result = use_gradient ? run_gradient_try(work.state, fit->m, t.P, t.Y)
-                                        : run_simplex_try(work.state, fit->m, t.P, t.Y);
+  const TryResult result = use_gradient ? run_gradient_try(&objective, fit->m, t.P, t.Y)
+                                        : run_simplex_try(&objective, fit->m, t.P, t.Y);
   const int k = result.evaluations;
   if (k == 0)
     print_warning("One MLE try failed to start");
@@ -320,13 +271,12 @@ void run_planned_try(PlannedFit* fit, int attempt) {
     print_warning("MLE try was interrupted when max iteration was reached");
   // The simplex count includes the d + 1 evaluations of its start vertices.
   const int evals = result.by_simplex ? fit->d + 1 + k : k;
-  t_fit_progress = nullptr;
-  set_corpar(&work.model, t.P[0], fit->d);
-  if (fit->report) report_try(attempt + 1, -result.value, evals, &work.model);
-  t.t4 = work.state.t4;
-  t.t5 = work.state.t5;
-  t.t2_warned = work.state.t2_warned;
-  close_try_work(&work);
+  corpar_from_t(t.P[0], fit->d, work.random_error, work.alpha, work.theta, work.share);
+  if (fit->report) report_try(attempt + 1, -result.value, evals, work);
+  t.t4 = work.t4;
+  t.t5 = work.t5;
+  t.t2_warned = work.t2_warned;
+  close_fit(work);
 }
 
 // The best try made final in the model, with the closing reports.
@@ -334,7 +284,7 @@ void complete_fit(PlannedFit* fit) {
   KrigModel* kr = fit->kr;
   const int d = fit->d, m = fit->m;
   FitState s;
-  open_fit(s, kr);
+  open_model_fit(s, kr);
   double* best_alpha = nullptr;
   double* best_theta = nullptr;
   alloc_real_vector(d, &best_alpha);
@@ -363,7 +313,7 @@ void complete_fit(PlannedFit* fit) {
     kr->stochratio[0] = best_stochratio;
   }
   if (some_try_is_genuine(fit)) {
-    finish_fit(s, uses_gradient_search());
+    finish_fit(s, kr, uses_gradient_search());
     kr->fit_failure = kFitNotFailed;
     report_fit(kr);
   } else {
@@ -386,9 +336,7 @@ void complete_fit(PlannedFit* fit) {
 
 struct FitBatch {
   HeldOutput held;                 // the calling thread's output since the last fit was added
-  std::vector<PlannedFit*> fits;
-  bool planning_failed = false;    // the last fit added ended in a fatal error while planned
-  CapturedFatal planning_fatal;
+  std::vector<PlannedFit*> fits;   // each lead holding what was printed before it was added
 };
 
 FitBatch* open_fit_batch() {
@@ -410,17 +358,6 @@ void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report) {
   PlannedFit* fit = new PlannedFit;
   fit->kr = kr;
   fit->report = report;
-  CapturedFatal* previous = set_thread_fatal_capture(&batch->planning_fatal);
-  try {
-    plan_fit(fit);
-  } catch (const FatalErrorCaptured&) {
-    // The fits before it run and print first, then the error ends the run
-    // as it would have without the batch. The abandoned fit is not released.
-    set_thread_fatal_capture(previous);
-    batch->planning_failed = true;
-    run_fit_batch(batch);
-  }
-  set_thread_fatal_capture(previous);
   fit->lead = release_output(&batch->held);
   batch->fits.push_back(fit);
   hold_output(&batch->held);
@@ -432,13 +369,28 @@ void put_text(FILE* out, const std::string& text) {
   if (!text.empty()) fwrite(text.data(), 1, text.size(), out);
 }
 
-}  // namespace
+// Plans the fits in the order they were added, each one's messages joining
+// its lead, every start vertex drawn in the order of a sequential run.
+// Returns how many were planned: fewer than all when the planning of one
+// ended in a fatal error (*error).
+size_t plan_fits(FitBatch* batch, FatalError* error) {
+  for (size_t k = 0; k < batch->fits.size(); k++) {
+    PlannedFit* fit = batch->fits[k];
+    std::string text;
+    const bool planned = run_captured([fit] { plan_fit(fit); }, &text, error);
+    fit->lead += text;
+    if (!planned) return k;
+  }
+  return batch->fits.size();
+}
 
-void run_fit_batch(FitBatch* batch) {
-  const std::string trailing = release_output(&batch->held);
+// Runs the tries of the fits on the pool, then puts out each fit's lead and
+// tries in order and completes it. A try that ended in a fatal error raises
+// it once everything printed before it is out.
+void run_planned_fits(const std::vector<PlannedFit*>& fits) {
   std::vector<PlannedFit*> owner;
   std::vector<int> attempt;
-  for (PlannedFit* fit : batch->fits) {
+  for (PlannedFit* fit : fits) {
     for (int i = 0; i < static_cast<int>(fit->tries.size()); i++) {
       owner.push_back(fit);
       attempt.push_back(i);
@@ -447,9 +399,9 @@ void run_fit_batch(FitBatch* batch) {
   // Nothing comes before the first fit's lead ("Fitting y1 ..."): it goes
   // out now, so that an output file shows the fit has begun.
   FILE* out = out_stream();
-  if (!batch->fits.empty()) {
-    put_text(out, batch->fits[0]->lead);
-    batch->fits[0]->lead.clear();
+  if (!fits.empty()) {
+    put_text(out, fits[0]->lead);
+    fits[0]->lead.clear();
   }
   std::vector<TaskRecord> records;
   run_ordered_tasks(
@@ -458,20 +410,33 @@ void run_fit_batch(FitBatch* batch) {
 
   out = out_stream();
   size_t task = 0;
-  for (PlannedFit* fit : batch->fits) {
+  for (PlannedFit* fit : fits) {
     put_text(out, fit->lead);
     for (size_t i = 0; i < fit->tries.size(); i++, task++) {
       put_text(out, records[task].output);
-      if (records[task].fatal.raised) raise_captured_fatal(records[task].fatal);
+      if (records[task].failed) throw records[task].fatal;
     }
     complete_fit(fit);
     delete fit;
   }
-  put_text(out, trailing);
-  const bool failed = batch->planning_failed;
-  const CapturedFatal fatal = batch->planning_fatal;
+}
+
+}  // namespace
+
+void run_fit_batch(FitBatch* batch) {
+  const std::string trailing = release_output(&batch->held);
+  FatalError planning_error;
+  const size_t planned = plan_fits(batch, &planning_error);
+  const std::vector<PlannedFit*> ready(batch->fits.begin(), batch->fits.begin() + planned);
+  run_planned_fits(ready);
+  // A fit whose planning failed ends the run after the fits before it, with
+  // its own messages; what was printed after it was added never was.
+  if (planned < batch->fits.size()) {
+    put_text(out_stream(), batch->fits[planned]->lead);
+    throw planning_error;
+  }
+  put_text(out_stream(), trailing);
   delete batch;
-  if (failed) raise_captured_fatal(fatal);
 }
 
 void mle_fit(KrigModel* kr, int report) {

@@ -20,11 +20,11 @@ void mle_fit(KrigModel* kr, int report);
 // Several fits whose tries share one pool of threads, printed as if fitted
 // one after another. Between open_fit_batch and run_fit_batch everything the
 // calling thread prints is held back and comes out in its place among the
-// fits' output. add_to_fit_batch prints what a fit prints before its first
-// try and draws every start vertex (in the order of a sequential run);
-// run_fit_batch runs all tries, prints, completes each fit as mle_fit does,
-// and releases the batch. A fatal error anywhere comes out after the output
-// printed before it, with its usual text.
+// fits' output. add_to_fit_batch adds a fit; run_fit_batch plans the fits in
+// order (what a fit prints before its first try, every start vertex drawn as
+// a sequential run draws them), runs all tries, prints, completes each fit
+// as mle_fit does, and releases the batch. A fatal error anywhere comes out
+// after the output printed before it, with its usual text.
 struct FitBatch;
 FitBatch* open_fit_batch();
 void add_to_fit_batch(FitBatch* batch, KrigModel* kr, int report);

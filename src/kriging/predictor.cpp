@@ -17,20 +17,6 @@
 
 namespace {
 
-// The decomposition that krigmse_anyX predicts from.
-struct AnyXState {
-  bool initialized = false;
-  int N = 0;
-  int r = 0;
-  double** A = nullptr;      // (N + r) x (N + r): eigenvectors by column
-  double** R = nullptr;      // N x N
-  double** F = nullptr;      // N x r
-  double* eig = nullptr;     // N + r
-  double* inveig = nullptr;  // N + r
-};
-
-AnyXState g_anyx;
-
 // Points whose vectors v share one pass over V.
 constexpr int kPointBlock = 192;
 
@@ -91,10 +77,7 @@ void predict_points(KrigModel* kr, double* const* Xs, const double* ys, int N,
   if (blocks > 1 && g_settings.Threads > 1) {
     std::vector<TaskRecord> records;
     run_ordered_tasks(blocks, g_settings.Threads, block, &records);
-    for (const TaskRecord& r : records) {
-      fputs(r.output.c_str(), out_stream());
-      if (r.fatal.raised) raise_captured_fatal(r.fatal);
-    }
+    put_out_in_order(records, out_stream());
   } else {
     for (int k = 0; k < blocks; k++) block(k);
   }
@@ -134,9 +117,9 @@ void krigblup(KrigModel* kr, int P, double* const* points, double** result) {
                  "krigblup(): regression model not dealt with, r>1 ");
 }
 
-void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r) {
-  AnyXState& s = g_anyx;
-  if (s.initialized) fatal_error("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+void init_krigmse_anyX(AnyXState* state, KrigModel* kr, double* const* Xs, int N, int d, int r) {
+  AnyXState& s = *state;
+  check_invariant(!s.initialized, "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
   s.initialized = true;
   s.N = N;
   s.r = r;
@@ -150,21 +133,22 @@ void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r) {
   calc_augmR(N, r, s.R, s.F, s.A, s.eig, s.inveig);
 }
 
-void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int d, int P,
-                  double* const* points, double** result) {
-  AnyXState& s = g_anyx;
-  if (!s.initialized) fatal_error("krigmse_anyX: Code Bug: function call without its initialization");
-  if (d != kr->d[0]) fatal_error("mse_anyX : Code Bug : ad!= *kr->d");
-  if (N != s.N) fatal_error("krigmse_anyX: Code Bug : N differs from its initialization");
+void krigmse_anyX(const AnyXState* state, KrigModel* kr, double* const* Xs, const double* ys, int N,
+                  int d, int P, double* const* points, double** result) {
+  const AnyXState& s = *state;
+  check_invariant(s.initialized,
+                  "krigmse_anyX: Code Bug: function call without its initialization");
+  check_invariant(d == kr->d[0], "mse_anyX : Code Bug : ad!= *kr->d");
+  check_invariant(N == s.N, "krigmse_anyX: Code Bug : N differs from its initialization");
   predict_points(kr, Xs, ys, N, s.A, s.inveig, P, points, result,
                  "krigblup_anyXY(): regression model not dealt with, r>1 ");
 }
 
-void free_krigmse_anyX(int N, int r) {
-  AnyXState& s = g_anyx;
-  if (!s.initialized) fatal_error("free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
-  if (N != s.N || r != s.r)
-    fatal_error("free_krigmse_anyX: Code Bug : sizes differ from the initialization");
+void free_krigmse_anyX(AnyXState* state, int N, int r) {
+  AnyXState& s = *state;
+  check_invariant(s.initialized, "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+  check_invariant(N == s.N && r == s.r,
+                  "free_krigmse_anyX: Code Bug : sizes differ from the initialization");
   free_real_matrix(N + r, N + r, &s.A);
   free_real_matrix(N, N, &s.R);
   free_real_matrix(N, r, &s.F);
@@ -172,14 +156,3 @@ void free_krigmse_anyX(int N, int r) {
   free_real_vector(N + r, &s.inveig);
   s = AnyXState();
 }
-
-bool krigmse_anyX_decomposition(int* N, double* const** V, const double** inveig) {
-  const AnyXState& s = g_anyx;
-  if (!s.initialized) return false;
-  *N = s.N;
-  *V = s.A;
-  *inveig = s.inveig;
-  return true;
-}
-
-void reset_krigmse_anyX_state() { g_anyx = AnyXState(); }

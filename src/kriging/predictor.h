@@ -19,26 +19,31 @@ constexpr double kMseWarn = -1e-7;
 // augmented decomposition (augR, inveig; the "U" state).
 void krigblup(KrigModel* kr, int P, double* const* points, double** result);
 
-// Builds the prediction state for the N observed points Xs with the model's
-// alpha, theta and stochratio. Only one state exists: a second
-// initialisation before free_krigmse_anyX is fatal.
-void init_krigmse_anyX(KrigModel* kr, double* const* Xs, int N, int d, int r);
+// The decomposition that krigmse_anyX predicts from: the augmented matrix of
+// N observed points with a model's parameters.
+struct AnyXState {
+  bool initialized = false;
+  int N = 0;
+  int r = 0;
+  double** A = nullptr;      // (N + r) x (N + r): eigenvectors by column
+  double** R = nullptr;      // N x N
+  double** F = nullptr;      // N x r
+  double* eig = nullptr;     // N + r
+  double* inveig = nullptr;  // N + r
+};
 
-// Predictions at the P points from (Xs, ys) with the state of
+// Builds the prediction state s for the N observed points Xs with the model's
+// alpha, theta and stochratio. A second initialisation of s before
+// free_krigmse_anyX is fatal.
+void init_krigmse_anyX(AnyXState* s, KrigModel* kr, double* const* Xs, int N, int d, int r);
+
+// Predictions at the P points from (Xs, ys) with the state s of
 // init_krigmse_anyX and the model's sigma2.
-void krigmse_anyX(KrigModel* kr, double* const* Xs, const double* ys, int N, int d, int P,
-                  double* const* points, double** result);
+void krigmse_anyX(const AnyXState* s, KrigModel* kr, double* const* Xs, const double* ys, int N,
+                  int d, int P, double* const* points, double** result);
 
-// Releases the prediction state.
-void free_krigmse_anyX(int N, int r);
-
-// The decomposition of the open krigmse_anyX state: *V the eigenvectors by
-// column and *inveig the reciprocal eigenvalues of the augmented matrix of
-// its *N points. False, with nothing set, when no state is open.
-bool krigmse_anyX_decomposition(int* N, double* const** V, const double** inveig);
-// Forgets a krigmse_anyX initialisation left by a fatal error (its storage is
-// not released), so that a harness can start a new session in the same process.
-void reset_krigmse_anyX_state();
+// Releases the prediction state s.
+void free_krigmse_anyX(AnyXState* s, int N, int r);
 
 // The MSE to use for a negative one at point index p: 0 (with a warning below
 // -1e-7), or an emergency dump below both -0.1 and -0.1 sigma2. A value that is

@@ -4,18 +4,8 @@
 
 #include "base/messages.h"
 #include "data/model_store.h"
+#include "kriging/kernel.h"
 #include "numeric/vecutil.h"
-
-namespace {
-
-// d/dx of |x - c|^p for delta = c - x, from w = |delta|^p: p w / (x - c),
-// 0 where it is not defined (x = c with p <= 1) and for p = 0 (a constant).
-double distance_power_slope(double delta, double p, double w) {
-  if (delta == 0.0 || p == 0.0) return 0.0;
-  return -p * w / delta;
-}
-
-}  // namespace
 
 void open_gradient_predictor(const KrigModel* kr, double* const* Xs, const double* ys, int N,
                              double* const* V, const double* inveig, GradientPredictor* p) {
@@ -53,24 +43,8 @@ namespace {
 // from the same powers.
 void correlations(GradientPredictor* p, const double* x, double* slopes) {
   const KrigModel* kr = p->kr;
-  const int d = p->d;
-  const double s = kr->stochratio[0];
-  double* v = p->v.data();
-  for (int i = 0; i < p->N; i++) {
-    const double* Xi = p->Xs[i];
-    double sum = 0.0;
-    for (int l = 0; l < d; l++) {
-      const double delta = Xi[l] - x[l];
-      const double power = 2.0 - kr->alpha[l];
-      const double w = power == 2.0 ? delta * delta : pow(fabs(delta), power);
-      sum += kr->theta[l] * w;
-      if (slopes) slopes[i * d + l] = distance_power_slope(delta, power, w);
-    }
-    double c = exp(-sum);
-    // With a random error a new point on a design point correlates with it by s exactly.
-    if (s != 1.0 && equal_real_vectors(d, x, Xi)) c = 1.0;
-    v[i + 1] = s * c;
-  }
+  kernel_correlations_with_slopes(p->Xs, p->N, x, kr->alpha, kr->theta, p->d, kr->stochratio[0],
+                                  p->v.data() + 1, slopes);
 }
 
 // out = V' v row by row: the same sums, in the same order, as

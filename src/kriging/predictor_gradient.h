@@ -11,7 +11,8 @@
 // design coordinate with p_l <= 1, where r_i has a peak, or p_l = 0, where
 // the factor is a constant) it is taken as 0; on the design coordinate with
 // p_l > 1 it is 0 exactly. The value and the MSE are the predictor's up to
-// rounding: the correlation's factors are summed in one exponent.
+// rounding: the correlation's factors are summed in one exponent. r(x) and
+// its slopes come from the kernel (kernel.h).
 #ifndef DORVE_KRIGING_PREDICTOR_GRADIENT_H_
 #define DORVE_KRIGING_PREDICTOR_GRADIENT_H_
 

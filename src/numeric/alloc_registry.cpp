@@ -185,7 +185,7 @@ void update_list(RegistryList& list, const ListTexts& texts, bool add, int n, vo
     append_entry(list, texts, n, p);
     return;
   }
-  if (list.size == 0) fatal_error(texts.code_bug);
+  check_invariant(list.size != 0, texts.code_bug);
   if (list.size == 1) {
     clear_list(list);
     return;
@@ -371,7 +371,7 @@ double* generic_alloc(int oldn, double* p, int newn) {
   }
   fprintf(stderr, "oldn: %d newn: %d vec address: %p seek: %d\n", oldn, newn,
           static_cast<void*>(p), seek);
-  fatal_error(t.code_bug);
+  invariant_broken(t.code_bug);
 }
 
 int* generic_alloc_i(int oldn, int* p, int newn) {
@@ -404,7 +404,7 @@ int* generic_alloc_i(int oldn, int* p, int newn) {
     case Request::kCodeBug:
       break;
   }
-  fatal_error(t.code_bug);
+  invariant_broken(t.code_bug);
 }
 
 double** generic_alloc_dr(int oldn, double** p, int newn) {
@@ -440,7 +440,7 @@ double** generic_alloc_dr(int oldn, double** p, int newn) {
     case Request::kCodeBug:
       break;
   }
-  fatal_error(t.code_bug);
+  invariant_broken(t.code_bug);
 }
 
 int registry_size(RegistryKind kind) {

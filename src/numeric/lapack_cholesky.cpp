@@ -23,11 +23,17 @@ void use_one_library_thread() {
   std::call_once(once, [] { openblas_set_num_threads(1); });
 }
 
+// The serial build of OpenBLAS hands out its work buffers without a lock:
+// two calls at once from different threads (the tries of a fit) can get the
+// same buffer and spoil each other's results. The calls take turns.
+std::mutex g_library_lock;
+
 }  // namespace
 
 bool lapack_cholesky(double* a, int n, double min_pivot) {
   use_one_library_thread();
   int info = 0;
+  const std::lock_guard<std::mutex> turn(g_library_lock);
   dpotrf_("L", &n, a, &n, &info, 1);
   if (info != 0) return false;
   for (int i = 0; i < n; i++) {
@@ -40,17 +46,20 @@ bool lapack_cholesky(double* a, int n, double min_pivot) {
 
 void lapack_solve_lower(const double* L, int n, double* b) {
   const int one = 1;
+  const std::lock_guard<std::mutex> turn(g_library_lock);
   dtrsv_("L", "N", "N", &n, L, &n, b, &one, 1, 1, 1);
 }
 
 void lapack_solve_lower_transposed(const double* L, int n, double* b) {
   const int one = 1;
+  const std::lock_guard<std::mutex> turn(g_library_lock);
   dtrsv_("L", "T", "N", &n, L, &n, b, &one, 1, 1, 1);
 }
 
 void lapack_inverse_from_cholesky(double* L, int n) {
   int info = 0;
+  const std::lock_guard<std::mutex> turn(g_library_lock);
   dpotri_("L", &n, L, &n, &info, 1);
   // A factor with positive pivots always has an inverse.
-  if (info != 0) fatal_error("lapack_inverse_from_cholesky: Code Bug : singular factor");
+  check_invariant(info == 0, "lapack_inverse_from_cholesky: Code Bug : singular factor");
 }

@@ -1,6 +1,7 @@
 // The Cholesky factorisation, triangular solves and inverse of a symmetric
 // positive definite matrix by the blocked routines of the system's LAPACK
-// (OpenBLAS), on one thread per call. Matrices are held flat in column-major
+// (OpenBLAS), on one thread per call; calls from several threads take turns
+// (the library's serial build is not safe for calls at once). Matrices are held flat in column-major
 // order (n x n, leading dimension n); only the lower triangle is read or
 // written. For a symmetric matrix stored row by row the same memory is its
 // upper triangle, so a[i * n + j] with j >= i is element (j, i).

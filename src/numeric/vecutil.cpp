@@ -260,13 +260,13 @@ void grid(int levels, int m, double* const* ranges, double*** result, int* count
     level_of[s] = levels;
     counter[s] = 0;
   }
-  if (levels <= 1) fatal_error("grid(): Code Bug : <=1 on grid");
+  check_invariant(levels > 1, "grid(): Code Bug : <=1 on grid");
 
   // G^m rows; a count that does not fit an int would wrap and under-allocate.
   long long points = 1;
   for (int s = 0; s < m; s++) {
     points *= levels;
-    if (points > INT_MAX) fatal_error("grid(): Code Bug : too many grid points");
+    check_invariant(points <= INT_MAX, "grid(): Code Bug : too many grid points");
   }
   const int total = static_cast<int>(points);
   double** mat = nullptr;
@@ -311,9 +311,9 @@ void min_distance_each_dim(int N, int m, const double* x, double* const* X,
     } else if (dirs[j] == -1) {
       t = x[j] - ranges[j][0];
     } else {
-      fatal_error("min_distance_each_dim: Code Bug , direction!= -1,1");
+      invariant_broken("min_distance_each_dim: Code Bug , direction!= -1,1");
     }
-    if (t < 0) fatal_error("min_distance_each_dim: Code Bug, temp<0");
+    check_invariant(!(t < 0), "min_distance_each_dim: Code Bug, temp<0");
     for (int k = 0; k < N; k++) {
       if (k == own) continue;
       const double diff = X[k][j] - x[j];

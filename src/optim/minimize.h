@@ -13,7 +13,8 @@
 //   limit ended the search. ftol_abs is not used.
 // On return row 0 of p holds the best point found and y[0] its value.
 // Fatal for an unknown method name and for "powell" with n = 0.
-int minimize(ObjectiveFunction objective, double ftol_abs, double ftol_rel, int maxcount, int n,
-             double** p, double* y, const char* method);
+// objective is called with ctx.
+int minimize(ObjectiveFunction objective, void* ctx, double ftol_abs, double ftol_rel,
+             int maxcount, int n, double** p, double* y, const char* method);
 
 #endif  // DORVE_OPTIM_MINIMIZE_H_

@@ -2,8 +2,9 @@
 #ifndef DORVE_OPTIM_OBJECTIVE_H_
 #define DORVE_OPTIM_OBJECTIVE_H_
 
-// An objective: a function of the n values of x. Any further data it needs is
-// reached through process-wide state set up by the caller.
-typedef double (*ObjectiveFunction)(double* x, int n);
+// An objective: a function of the n values of x and of the state it works
+// on, ctx, which the caller passes to the minimiser beside the function and
+// the minimiser passes on to every call unchanged.
+typedef double (*ObjectiveFunction)(double* x, int n, void* ctx);
 
 #endif  // DORVE_OPTIM_OBJECTIVE_H_

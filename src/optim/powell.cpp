@@ -23,14 +23,24 @@ struct DirectionSet {
 };
 DirectionSet g_directions;
 
-// The line being searched by line_function.
-struct LineContext {
+// The line a line search runs along: the objective at x + s d.
+struct Line {
   double* x = nullptr;
   double* d = nullptr;
   int n = 0;
   ObjectiveFunction f = nullptr;
+  void* ctx = nullptr;
 };
-LineContext g_line;
+
+double line_function(double s, void* ctx) {
+  const Line* line = static_cast<const Line*>(ctx);
+  double* point = nullptr;
+  alloc_real_vector(line->n, &point);
+  for (int j = 0; j < line->n; j++) point[j] = line->x[j] + s * line->d[j];
+  const double value = line->f(point, line->n, line->ctx);
+  free_real_vector(line->n, &point);
+  return value;
+}
 
 // Keeps the directions of the previous call when n is unchanged; otherwise
 // (or at the first call) starts from the unit vectors.
@@ -59,19 +69,10 @@ double** powell_direction_set(int* n) {
   return g_directions.dirs;
 }
 
-double line_function(double s) {
-  double* point = nullptr;
-  alloc_real_vector(g_line.n, &point);
-  for (int j = 0; j < g_line.n; j++) point[j] = g_line.x[j] + s * g_line.d[j];
-  const double value = g_line.f(point, g_line.n);
-  free_real_vector(g_line.n, &point);
-  return value;
-}
-
-void bracket_minimum(double* a, double* b, double* c, LineFunction f) {
+void bracket_minimum(double* a, double* b, double* c, LineFunction f, void* ctx) {
   double ax = *a, bx = *b;
-  double fa = f(ax);
-  double fb = f(bx);
+  double fa = f(ax, ctx);
+  double fb = f(bx, ctx);
   if (fb > fa) {
     double t = ax;
     ax = bx;
@@ -81,7 +82,7 @@ void bracket_minimum(double* a, double* b, double* c, LineFunction f) {
     fb = t;
   }
   double cx = bx + kGold * (bx - ax);
-  double fc = f(cx);
+  double fc = f(cx, ctx);
   while (fb > fc) {
     const double r = (bx - ax) * (fb - fc);
     const double q = (bx - cx) * (fb - fa);
@@ -92,7 +93,7 @@ void bracket_minimum(double* a, double* b, double* c, LineFunction f) {
     double fu;
     if ((bx - u) * (u - cx) > 0.0) {
       // Parabolic u between b and c.
-      fu = f(u);
+      fu = f(u, ctx);
       if (fu < fc) {
         ax = bx;
         bx = u;
@@ -105,24 +106,24 @@ void bracket_minimum(double* a, double* b, double* c, LineFunction f) {
         break;
       }
       u = cx + kGold * (cx - bx);
-      fu = f(u);
+      fu = f(u, ctx);
     } else if ((cx - u) * (u - ulim) > 0.0) {
       // Parabolic u between c and its allowed limit.
-      fu = f(u);
+      fu = f(u, ctx);
       if (fu < fc) {
         bx = cx;
         cx = u;
         u = cx + kGold * (cx - bx);
         fb = fc;
         fc = fu;
-        fu = f(u);
+        fu = f(u, ctx);
       }
     } else if ((u - ulim) * (ulim - cx) >= 0.0) {
       u = ulim;
-      fu = f(u);
+      fu = f(u, ctx);
     } else {
       u = cx + kGold * (cx - bx);
-      fu = f(u);
+      fu = f(u, ctx);
     }
     ax = bx;
     bx = cx;
@@ -136,11 +137,12 @@ void bracket_minimum(double* a, double* b, double* c, LineFunction f) {
   *c = cx;
 }
 
-double brent(double ax, double bx, double cx, LineFunction f, double tol, double* xmin) {
+double brent(double ax, double bx, double cx, LineFunction f, void* ctx, double tol,
+             double* xmin) {
   double a = (ax < cx ? ax : cx);
   double b = (ax > cx ? ax : cx);
   double x = bx, w = bx, v = bx;
-  double fx = f(x);
+  double fx = f(x, ctx);
   double fw = fx, fv = fx;
   double e = 0.0;  // the step before last
   double d = 0.0;
@@ -176,7 +178,7 @@ double brent(double ax, double bx, double cx, LineFunction f, double tol, double
       d = kGoldenSection * e;
     }
     const double u = (fabs(d) >= tol1 ? x + d : x + with_sign_of(tol1, d));
-    const double fu = f(u);
+    const double fu = f(u, ctx);
     if (fu <= fx) {
       if (u >= x) {
         a = x;
@@ -208,28 +210,29 @@ double brent(double ax, double bx, double cx, LineFunction f, double tol, double
   }
 }
 
-void line_minimize(double* x, double* d, int n, double* fret, ObjectiveFunction f) {
-  g_line.n = n;
-  g_line.f = f;
-  g_line.x = nullptr;
-  g_line.d = nullptr;
-  alloc_real_vector(n, &g_line.x);
-  alloc_real_vector(n, &g_line.d);
-  copy_real_vector(n, x, g_line.x);
-  copy_real_vector(n, d, g_line.d);
+void line_minimize(double* x, double* d, int n, double* fret, ObjectiveFunction f, void* ctx) {
+  Line line;
+  line.n = n;
+  line.f = f;
+  line.ctx = ctx;
+  alloc_real_vector(n, &line.x);
+  alloc_real_vector(n, &line.d);
+  copy_real_vector(n, x, line.x);
+  copy_real_vector(n, d, line.d);
   double a = 0.0, b = 1.0, c;
-  bracket_minimum(&a, &b, &c, line_function);
+  bracket_minimum(&a, &b, &c, line_function, &line);
   double xmin;
-  *fret = brent(a, b, c, line_function, kLineTolerance, &xmin);
+  *fret = brent(a, b, c, line_function, &line, kLineTolerance, &xmin);
   for (int j = 0; j < n; j++) {
     d[j] = d[j] * xmin;
     x[j] = x[j] + d[j];
   }
-  free_real_vector(n, &g_line.d);
-  free_real_vector(n, &g_line.x);
+  free_real_vector(n, &line.d);
+  free_real_vector(n, &line.x);
 }
 
-int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount, double* fret) {
+int powell(ObjectiveFunction f, void* ctx, double* x, int n, double ftol_rel, int maxcount,
+           double* fret) {
   prepare_directions(n);
   double** D = g_directions.dirs;
   double *pt = nullptr, *ptt = nullptr, *xit = nullptr;
@@ -237,7 +240,7 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
   alloc_real_vector(n, &ptt);
   alloc_real_vector(n, &xit);
 
-  *fret = f(x, n);
+  *fret = f(x, n, ctx);
   copy_real_vector(n, x, pt);
   int result;
   for (int it = 0;; it++) {
@@ -247,7 +250,7 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
     for (int i = 0; i < n; i++) {
       for (int j = 0; j < n; j++) xit[j] = D[j][i];
       const double fprev = *fret;
-      line_minimize(x, xit, n, fret, f);
+      line_minimize(x, xit, n, fret, f, ctx);
       if (fabs(fprev - *fret) > del) {
         del = fabs(fprev - *fret);
         ibig = i;
@@ -266,13 +269,13 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
       xit[j] = x[j] - pt[j];
       pt[j] = x[j];
     }
-    const double fptt = f(ptt, n);
+    const double fptt = f(ptt, n, ctx);
     if (fptt < fp) {
       const double t =
           2.0 * (fp - 2.0 * (*fret) + fptt) * square(fp - *fret - del) - del * square(fp - fptt);
       if (t < 0.0) {
         // The extrapolated direction replaces the one of largest decrease.
-        line_minimize(x, xit, n, fret, f);
+        line_minimize(x, xit, n, fret, f, ctx);
         for (int j = 0; j < n; j++) {
           D[j][ibig] = D[j][n - 1];
           D[j][n - 1] = xit[j];
@@ -286,7 +289,4 @@ int powell(ObjectiveFunction f, double* x, int n, double ftol_rel, int maxcount,
   return result;
 }
 
-void reset_powell_state() {
-  g_directions = DirectionSet();
-  g_line = LineContext();
-}
+void reset_powell_state() { g_directions = DirectionSet(); }

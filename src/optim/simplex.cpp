@@ -9,6 +9,7 @@ namespace {
 // The simplex being moved, its column sums and the scratch trial point.
 struct Simplex {
   ObjectiveFunction f;
+  void* ctx;
   int n;
   double** p;
   double* y;
@@ -34,7 +35,7 @@ double simplex_trial(Simplex* s, int ihi, double factor) {
   const double fac2 = fac1 - factor;
   double* worst = s->p[ihi];
   for (int j = 0; j < n; j++) s->trial[j] = s->psum[j] * fac1 - worst[j] * fac2;
-  const double ytry = s->f(s->trial, n);
+  const double ytry = s->f(s->trial, n, s->ctx);
   s->evaluations++;
   if (ytry < s->y[ihi]) {
     s->y[ihi] = ytry;
@@ -52,7 +53,7 @@ void shrink_towards(Simplex* s, int ilo) {
   for (int i = 0; i <= n; i++) {
     if (i == ilo) continue;
     for (int j = 0; j < n; j++) s->p[i][j] = 0.5 * (s->p[i][j] + s->p[ilo][j]);
-    s->y[i] = s->f(s->p[i], n);
+    s->y[i] = s->f(s->p[i], n, s->ctx);
   }
   s->evaluations += n;
   compute_column_sums(s);
@@ -60,10 +61,10 @@ void shrink_towards(Simplex* s, int ilo) {
 
 }  // namespace
 
-int simplex_minimize(ObjectiveFunction f, double ftol_abs, double ftol_rel, int maxcount, int n,
-                     double** p, double* y) {
+int simplex_minimize(ObjectiveFunction f, void* ctx, double ftol_abs, double ftol_rel,
+                     int maxcount, int n, double** p, double* y) {
   if (n <= 0) return 0;
-  Simplex s = {f, n, p, y, nullptr, nullptr, 0};
+  Simplex s = {f, ctx, n, p, y, nullptr, nullptr, 0};
   alloc_real_vector(n, &s.psum);
   alloc_real_vector(n, &s.trial);
   compute_column_sums(&s);

@@ -94,12 +94,12 @@ void add_near(const double* center, double scale, int d, double* const* range,
 
 // True when every constraint's observation at design row i lies within
 // its bounds.
-bool meets_constraints(int i) {
-  const KrigArray* ka = g_minctx.ka;
-  if (!g_minctx.constraints) return true;
+bool meets_constraints(const MinimizeContext& ctx, int i) {
+  const KrigArray* ka = ctx.ka;
+  if (!ctx.constraints) return true;
   for (int k = 0; k < ka->ncons; k++) {
     const int c = ka->cons_index[k];
-    const double v = g_minctx.models[c].y[i];
+    const double v = ctx.models[c].y[i];
     const double lower = ka->ydescrip[c][kYDescLower], upper = ka->ydescrip[c][kYDescUpper];
     if ((lower > kNaMarker && v < lower) || (upper < kNoUpperBound && v > upper)) return false;
   }
@@ -108,10 +108,10 @@ bool meets_constraints(int i) {
 
 // Indices of the design points by increasing y, those that meet the
 // constraints first (ties in design order).
-std::vector<int> by_increasing_y(int n, const double* y) {
+std::vector<int> by_increasing_y(const MinimizeContext& c, int n, const double* y) {
   std::vector<int> order(n);
   std::vector<bool> feasible(n);
-  for (int i = 0; i < n; i++) feasible[i] = meets_constraints(i);
+  for (int i = 0; i < n; i++) feasible[i] = meets_constraints(c, i);
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [y, &feasible](int i, int j) {
     if (feasible[i] != feasible[j]) return static_cast<bool>(feasible[i]);
@@ -121,12 +121,12 @@ std::vector<int> by_increasing_y(int n, const double* y) {
 }
 
 // The candidates (count x d, row by row) of the response model kr.
-std::vector<double> candidates(const KrigModel* kr) {
+std::vector<double> candidates(const MinimizeContext& c, const KrigModel* kr) {
   const int n = kr->n[0], d = kr->d[0];
   std::vector<double> cand;
   add_latin_hypercube(kHypercubePerDimension * d + kHypercubeBase, d, kr->range, &cand);
   for (int i = 0; i < n; i++) add_near(kr->X[i], kDesignScale, d, kr->range, &cand);
-  const std::vector<int> order = by_increasing_y(n, kr->y);
+  const std::vector<int> order = by_increasing_y(c, n, kr->y);
   const int per_point = kNearPerDimension * d + kNearBase;
   const int scales = static_cast<int>(sizeof kNearScales / sizeof kNearScales[0]);
   for (int k = 0; k < std::min(kBestPoints, n); k++)
@@ -316,11 +316,12 @@ int searches_wanted(int d) {
 
 }  // namespace
 
-GradientSearchOutcome maximize_criterion_by_gradient(KrigModel* kr, double* best, double* x) {
+GradientSearchOutcome maximize_criterion_by_gradient(const MinimizeContext& c, KrigModel* kr,
+                                                     double* best, double* x) {
   const int d = kr->d[0];
   LogCriterion lc;
-  open_log_criterion(kr, &lc);
-  const std::vector<double> cand = candidates(kr);
+  open_log_criterion(c, kr, &lc);
+  const std::vector<double> cand = candidates(c, kr);
   const std::vector<const double*> starts =
       choose_starts(cand, rank_candidates(&lc, cand, d), searches_wanted(d), d, kr->range);
 
@@ -337,7 +338,7 @@ GradientSearchOutcome maximize_criterion_by_gradient(KrigModel* kr, double* best
   for (Search& s : searches) {
     if (!s.started) continue;
     outcome.started++;
-    s.criterion = -ei_objective(s.t.data(), d);
+    s.criterion = -ei_objective(s.t.data(), d, objective_context(c));
   }
   if (interrupted > 0)
     fprintf(out_stream(), "INFO: %d gradient searches stopped at their limit of %d evaluations.\n",

@@ -14,12 +14,13 @@
 //    convergence, and from the 3 best the coordinates are tried on the
 //    faces of the box, where the criterion's hills often lie;
 // 4. the search end with the largest ordinary criterion wins.
-// The MinimizeContext must be set up first (and, in a stage, the
+// It works on the MinimizeContext it is handed (in a stage, with the
 // krigmse_anyX state open for the stage design).
 #ifndef DORVE_SEQMIN_CRITERION_GRADIENT_SEARCH_H_
 #define DORVE_SEQMIN_CRITERION_GRADIENT_SEARCH_H_
 
 struct KrigModel;
+struct MinimizeContext;
 
 // Searches started when CriterionOptimTries is -1 (its default): this plus d.
 constexpr int kDefaultStartsBase = 20;
@@ -35,6 +36,7 @@ struct GradientSearchOutcome {
 // The gradient search on the response model kr: *best receives the
 // ordinary criterion (ei_objective's) at the winner, 0 when none is
 // positive, and x (d values) its box point.
-GradientSearchOutcome maximize_criterion_by_gradient(KrigModel* kr, double* best, double* x);
+GradientSearchOutcome maximize_criterion_by_gradient(const MinimizeContext& c, KrigModel* kr,
+                                                     double* best, double* x);
 
 #endif  // DORVE_SEQMIN_CRITERION_GRADIENT_SEARCH_H_

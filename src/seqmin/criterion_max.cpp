@@ -48,9 +48,8 @@ void start_displacement(int d, int n, double* const* range, double** P) {
   free_real_vector(d, &start);
 }
 
-void start_distanceneighbour(int d, double* const* range, double** P) {
+void start_distanceneighbour(const KrigModel* kr, int d, double* const* range, double** P) {
   if (PtsOutOfRange) fatal_error("start_values_krmin: PtsOutOfRange and distanceneighbour");
-  const KrigModel* kr = context_response_model();
   int* dirs = nullptr;
   int* back = nullptr;
   double* dplus = nullptr;
@@ -72,9 +71,9 @@ void start_distanceneighbour(int d, double* const* range, double** P) {
     for (int j = 0; j < d; j++) P[r][j] = x0[j];
   for (int j = 0; j < d; j++) {
     P[j + 1][j] = x0[j] + dirs[j] * 0.5 * dplus[j];
-    if (!inside(P[j + 1][j], range[j])) fatal_error("start_values: halfneighbour , code bug");
+    check_invariant(inside(P[j + 1][j], range[j]), "start_values: halfneighbour , code bug");
     P[0][j] = x0[j] - dirs[j] * 0.5 * dminus[j];
-    if (!inside(P[0][j], range[j])) fatal_error("start_values: halfneighbour , code bug 2");
+    check_invariant(inside(P[0][j], range[j]), "start_values: halfneighbour , code bug 2");
   }
   free_int_vector(d, &dirs);
   free_int_vector(d, &back);
@@ -122,24 +121,25 @@ void report_tries(const TryCounts& counts, bool best_from_random) {
 
 }  // namespace
 
-void start_values(int d, int n, double* const* range, double** P, double* Y, const char* method) {
+void start_values(const MinimizeContext& c, int d, int n, double* const* range, double** P,
+                  double* Y, const char* method) {
   if (strcmp(method, "displacement") == 0)
     start_displacement(d, n, range, P);
   else if (strcmp(method, "distanceneighbour") == 0)
-    start_distanceneighbour(d, range, P);
+    start_distanceneighbour(context_response_model(c), d, range, P);
   else if (strcmp(method, "random") == 0)
     start_random(d, range, P);
   else
     fatal_error("start_values: Unrecognized Method");
   trafo_ab_inf(d + 1, d, P, range, P, "sin");
-  for (int r = 0; r <= d; r++) Y[r] = ei_objective(P[r], d);
+  for (int r = 0; r <= d; r++) Y[r] = ei_objective(P[r], d, objective_context(c));
 }
 
 namespace {
 
 // The simplex or Powell tries: one from each design point, then from random
 // points, until CriterionOptimTries have run and 3 have explored.
-int maximize_by_tries(KrigModel* kr, double* best, double* x) {
+int maximize_by_tries(const MinimizeContext& ctx, KrigModel* kr, double* best, double* x) {
   const int n = kr->n[0];
   const int d = kr->d[0];
   double** P = nullptr;
@@ -156,8 +156,8 @@ int maximize_by_tries(KrigModel* kr, double* best, double* x) {
   for (int l = 0;; l++) {
     copy_real_vector(d, kr->X[l % n], P[0]);
     const char* method = l < n ? g_settings.CriterionOptimStart : "random";
-    start_values(d, g_minctx.n_obs, kr->range, P, Y, method);
-    const int c = minimize(ei_objective, g_settings.OptTolAbs,
+    start_values(ctx, d, ctx.n_obs, kr->range, P, Y, method);
+    const int c = minimize(ei_objective, objective_context(ctx), g_settings.OptTolAbs,
                            g_settings.StoppingRelativeTolerance / 100, kMaxCriterionTries, d, P, Y,
                            g_settings.CriterionOptimMethod);
     count_try(c, &counts);
@@ -190,7 +190,7 @@ int maximize_by_tries(KrigModel* kr, double* best, double* x) {
 
 }  // namespace
 
-int maximize_criterion(KrigModel* kr, double* best, double* x) {
+int maximize_criterion(const MinimizeContext& c, KrigModel* kr, double* best, double* x) {
   const bool gradient = strcmp(g_settings.CriterionOptimMethod, "gradient") == 0;
   *best = 0.0;
   // The gradient search sets its own number of refinements from -1.
@@ -202,8 +202,8 @@ int maximize_criterion(KrigModel* kr, double* best, double* x) {
             "    CriterionOptimStart=random needed.\n");
     return kCriterionOutOfRange;
   }
-  if (!gradient) return maximize_by_tries(kr, best, x);
-  const GradientSearchOutcome outcome = maximize_criterion_by_gradient(kr, best, x);
+  if (!gradient) return maximize_by_tries(c, kr, best, x);
+  const GradientSearchOutcome outcome = maximize_criterion_by_gradient(c, kr, best, x);
   if (outcome.started < kFewestGradientSearches) {
     print_warning("Gradient search could start fewer than 3 searches.");
     return kCriterionFewExplored;

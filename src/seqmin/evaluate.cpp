@@ -17,9 +17,10 @@
 #include "data/model_matrices.h"
 #include "data/model_store.h"
 #include "numeric/storage.h"
+#include "seqmin/evaluation_batch.h"
 #include "seqmin/evaluation_journal.h"
+#include "seqmin/exchange_file.h"
 #include "seqmin/folder_lock.h"
-#include "seqmin/minimize_loop.h"
 #include "seqmin/objective_processes.h"
 
 namespace {
@@ -349,9 +350,8 @@ void run_evaluate(KrigModel** models, KrigArray* ka) {
 }  // namespace
 
 void evaluate_design(KrigModel** models, KrigArray* ka) {
-  if (!own_files_are_safe(g_settings.ParallelEvaluations, "Evaluate") ||
-      !lock_working_folder("Evaluate"))
+  WorkingFolderLock lock;
+  if (!own_files_are_safe(g_settings.ParallelEvaluations, "Evaluate") || !lock.take("Evaluate"))
     return;
   run_evaluate(models, ka);
-  unlock_working_folder();
 }

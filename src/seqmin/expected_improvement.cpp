@@ -13,10 +13,8 @@
 #include "numeric/vecutil.h"
 #include "optim/trafo.h"
 
-MinimizeContext g_minctx;
-
-KrigModel* context_response_model() {
-  return &g_minctx.models[g_minctx.ka->resp_index[0]];
+KrigModel* context_response_model(const MinimizeContext& c) {
+  return &c.models[c.ka->resp_index[0]];
 }
 
 double recurse_integral(int p, double phi, double Phi, double u) {
@@ -70,12 +68,11 @@ void predict_one(KrigModel* kr, const double* x, double* yhat, double* se) {
 }
 
 // The standard error at x as if the stage design had been observed.
-double stage_standard_error(KrigModel* kr, const double* x) {
+double stage_standard_error(const MinimizeContext& c, KrigModel* kr, const double* x) {
   double** result = nullptr;
   alloc_real_matrix(1, 2, &result);
   double* point[1] = {const_cast<double*>(x)};
-  krigmse_anyX(kr, g_minctx.stage_design, g_minctx.stage_y, g_minctx.stage_n, g_minctx.d, 1,
-               point, result);
+  krigmse_anyX(&c.stage_state, kr, c.stage_design, c.stage_y, c.stage_n, c.d, 1, point, result);
   const double se = result[0][1];
   free_real_matrix(1, 2, &result);
   return se;
@@ -90,13 +87,13 @@ struct ConstraintFactor {
   bool accurate = true;
 };
 
-ConstraintFactor constraint_factor(const double* x) {
-  const KrigArray* ka = g_minctx.ka;
+ConstraintFactor constraint_factor(const MinimizeContext& ctx, const double* x) {
+  const KrigArray* ka = ctx.ka;
   ConstraintFactor f;
   for (int k = 0; k < ka->ncons; k++) {
     const int c = ka->cons_index[k];
     double yhat, se;
-    predict_one(&g_minctx.models[c], x, &yhat, &se);
+    predict_one(&ctx.models[c], x, &yhat, &se);
     if (se == 0.0) se = kZeroConstraintSe;
     const double lower = ka->ydescrip[c][kYDescLower];
     const double upper = ka->ydescrip[c][kYDescUpper];
@@ -156,13 +153,14 @@ double improvement_criterion_checked(int g, double yhat, double s, double s_mult
   return pow(S, 1.0 / g) * s_mult;
 }
 
-double criterion_value(int g, double yhat, double s, double s_mult, const double* x) {
-  const double target = g_minctx.target;
+double criterion_value(const MinimizeContext& c, int g, double yhat, double s, double s_mult,
+                       const double* x) {
+  const double target = c.target;
   bool accurate;
   double criterion = improvement_criterion_checked(g, yhat, s, s_mult, target, &accurate);
   ConstraintFactor factor;
-  if (g_minctx.constraints) {
-    factor = constraint_factor(x);
+  if (c.constraints) {
+    factor = constraint_factor(c, x);
     criterion = criterion * factor.P;
   }
   // The probability of improvement keeps its own far-tail rule; a point
@@ -175,10 +173,13 @@ double criterion_value(int g, double yhat, double s, double s_mult, const double
   return tail_criterion(log_c);
 }
 
-double prob_constraints_met(const double* x) { return constraint_factor(x).P; }
+double prob_constraints_met(const MinimizeContext& c, const double* x) {
+  return constraint_factor(c, x).P;
+}
 
-double ei_objective(double* t, int d) {
-  KrigModel* kr = context_response_model();
+double ei_objective(double* t, int d, void* ctx) {
+  const MinimizeContext& c = *static_cast<const MinimizeContext*>(ctx);
+  KrigModel* kr = context_response_model(c);
   double** x = nullptr;
   alloc_real_matrix(1, d, &x);
   double* trow[1] = {t};
@@ -186,11 +187,11 @@ double ei_objective(double* t, int d) {
 
   double yhat, s;
   predict_one(kr, x[0], &yhat, &s);
-  const double s_mult = g_minctx.stage ? stage_standard_error(kr, x[0]) : s;
+  const double s_mult = c.stage ? stage_standard_error(c, kr, x[0]) : s;
 
   double criterion = 0.0;
   if (s != 0.0)
-    criterion = criterion_value(g_settings.GlobalExpectedImprovement, yhat, s, s_mult, x[0]);
+    criterion = criterion_value(c, g_settings.GlobalExpectedImprovement, yhat, s, s_mult, x[0]);
   free_real_matrix(1, d, &x);
   return -criterion;
 }

@@ -5,13 +5,14 @@
 // expected improvement, g >= 2 the g-th root of the g-th moment), multiplied
 // by the probability that every constraint is met.
 //
-// The criterion reads everything it needs from the process-wide
-// MinimizeContext, which the minimisation commands set before the first
+// The criterion reads everything it needs from the MinimizeContext it is
+// handed, which the minimisation commands own and set up before the first
 // evaluation.
 #ifndef DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
 #define DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_
 
 #include "kriging/normal.h"  // ExpectedImprovement
+#include "kriging/predictor.h"
 
 struct KrigModel;
 struct KrigArray;
@@ -27,30 +28,34 @@ struct MinimizeContext {
   bool constraints = false;     // the store has at least one constraint
   // During a stage: the standard error that multiplies the criterion comes
   // from the stage design (observed points followed by the points already
-  // proposed), through the krigmse_anyX state the stage driver initialised.
+  // proposed), through the krigmse_anyX state of its stage_n points that
+  // propose_stage_point (stage_proposal.h) initialises.
   bool stage = false;
   double** stage_design = nullptr;  // stage_n x d
   double* stage_y = nullptr;        // stage_n values handed to the predictor; never used
   int stage_n = 0;
+  AnyXState stage_state;
   int d = 0;
   // Observations when the command started: sets the step of the
   // "displacement" start rule.
   int n_obs = 0;
 };
 
-extern MinimizeContext g_minctx;
-
 // The response model of the context.
-KrigModel* context_response_model();
+KrigModel* context_response_model(const MinimizeContext& c);
 
-// Minus the criterion at the box point that the unbounded coordinates t
-// (d values, "sin" map onto the response model's range) stand for. Has the
-// signature of a minimiser objective.
-double ei_objective(double* t, int d);
+// Minus the criterion of the context ctx (a MinimizeContext) at the box
+// point that the unbounded coordinates t (d values, "sin" map onto the
+// response model's range) stand for: a minimiser objective.
+double ei_objective(double* t, int d, void* ctx);
+// c as the ctx of ei_objective, which only reads it.
+inline void* objective_context(const MinimizeContext& c) {
+  return const_cast<MinimizeContext*>(&c);
+}
 
 // The probability that every constraint model's prediction at the box point
 // x (d values) lies within its bounds, the constraints taken as independent.
-double prob_constraints_met(const double* x);
+double prob_constraints_met(const MinimizeContext& c, const double* x);
 
 // T_p of the generalised improvement: T_0 = Phi, T_1 = -phi,
 // T_p = (p - 1) T_(p-2) - u^(p-1) phi. Fatal for p < 0.
@@ -65,7 +70,7 @@ double improvement_criterion(int g, double yhat, double s, double s_mult, double
 double improvement_criterion_checked(int g, double yhat, double s, double s_mult, double target,
                                      bool* accurate);
 
-// The criterion ei_objective maximises at the box point x, with prediction
+// The criterion ei_objective maximises in context c at the box point x, with prediction
 // yhat, standard error s and multiplier s_mult, times the constraint factor
 // when the context has constraints. Where the plain value is a positive,
 // accurately computed number it is returned as it is. For g >= 1, where it
@@ -74,6 +79,7 @@ double improvement_criterion_checked(int g, double yhat, double s, double s_mult
 // logarithm, a negative number that still rises toward the better regions
 // and stays below every positive criterion (so that "found" and the
 // convergence rule keep their meaning). 0 where s or s_mult is 0.
-double criterion_value(int g, double yhat, double s, double s_mult, const double* x);
+double criterion_value(const MinimizeContext& c, int g, double yhat, double s, double s_mult,
+                       const double* x);
 
 #endif  // DORVE_SEQMIN_EXPECTED_IMPROVEMENT_H_

@@ -111,8 +111,6 @@ void unlock_working_folder() {
   g_lock_fd = -1;
 }
 
-void reset_folder_lock_state() { g_lock_fd = -1; }
-
 bool own_files_are_safe(int q, const char* command) {
   if (q <= 1) {
     if (!file_is_safe(kExchangeFile, command)) return false;

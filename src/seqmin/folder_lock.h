@@ -18,9 +18,25 @@ bool lock_working_folder(const char* command);
 // Gives the lock back (nothing when it is not held).
 void unlock_working_folder();
 
-// Forgets a lock that a fatal error left held, whose descriptor a harness
-// running many sessions in one process has already closed.
-void reset_folder_lock_state();
+// The lock for the length of a scope: taken by take, given back when the
+// scope ends, by a return or by a fatal error on its way out of the command.
+class WorkingFolderLock {
+ public:
+  WorkingFolderLock() = default;
+  ~WorkingFolderLock() {
+    if (held_) unlock_working_folder();
+  }
+  WorkingFolderLock(const WorkingFolderLock&) = delete;
+  WorkingFolderLock& operator=(const WorkingFolderLock&) = delete;
+  // lock_working_folder(command).
+  bool take(const char* command) {
+    held_ = lock_working_folder(command);
+    return held_;
+  }
+
+ private:
+  bool held_ = false;
+};
 
 // True when the files Minimize writes under its own names (the exchange
 // files of q slots, the journal, the lock file) are missing or regular

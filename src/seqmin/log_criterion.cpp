@@ -77,30 +77,28 @@ double constraint_term(LogCriterion* lc, LogConstraint* c, const double* x, doub
 
 }  // namespace
 
-void open_log_criterion(KrigModel* kr, LogCriterion* lc) {
-  const KrigArray* ka = g_minctx.ka;
+void open_log_criterion(const MinimizeContext& ctx, KrigModel* kr, LogCriterion* lc) {
+  const KrigArray* ka = ctx.ka;
   lc->g = g_settings.GlobalExpectedImprovement;
   lc->d = kr->d[0];
-  lc->target = g_minctx.target;
+  lc->target = ctx.target;
   lc->range = kr->range;
   open_model_gradient_predictor(kr, &lc->response);
-  lc->stage = g_minctx.stage;
+  lc->stage = ctx.stage;
   if (lc->stage) {
-    int N = 0;
-    double* const* V = nullptr;
-    const double* inveig = nullptr;
-    if (!krigmse_anyX_decomposition(&N, &V, &inveig))
-      fatal_error("open_log_criterion: Code Bug: stage without its krigmse_anyX state");
-    open_gradient_predictor(kr, g_minctx.stage_design, g_minctx.stage_y, N, V, inveig,
+    const AnyXState& st = ctx.stage_state;
+    check_invariant(st.initialized,
+                    "open_log_criterion: Code Bug: stage without its krigmse_anyX state");
+    open_gradient_predictor(kr, ctx.stage_design, ctx.stage_y, st.N, st.A, st.inveig,
                             &lc->stage_se);
   }
   lc->constraints.clear();
-  if (!g_minctx.constraints) return;
+  if (!ctx.constraints) return;
   lc->constraints.resize(ka->ncons);
   for (int k = 0; k < ka->ncons; k++) {
     const int c = ka->cons_index[k];
     LogConstraint& con = lc->constraints[k];
-    open_model_gradient_predictor(&g_minctx.models[c], &con.predictor);
+    open_model_gradient_predictor(&ctx.models[c], &con.predictor);
     const double lower = ka->ydescrip[c][kYDescLower];
     const double upper = ka->ydescrip[c][kYDescUpper];
     con.lower = lower > kNaMarker ? lower : -INFINITY;

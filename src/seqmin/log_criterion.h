@@ -9,8 +9,9 @@
 // logarithm; far below the target L stays finite and keeps its slope. Where
 // s (or s') is 0 the criterion is 0 and L is -infinity.
 //
-// The set-up reads the MinimizeContext and GlobalExpectedImprovement; in a
-// stage the krigmse_anyX state must be open for the stage design.
+// The set-up reads the MinimizeContext it is handed and
+// GlobalExpectedImprovement; in a stage the context's krigmse_anyX state
+// must be open for the stage design.
 #ifndef DORVE_SEQMIN_LOG_CRITERION_H_
 #define DORVE_SEQMIN_LOG_CRITERION_H_
 
@@ -19,6 +20,7 @@
 #include "kriging/predictor_gradient.h"
 
 struct KrigModel;
+struct MinimizeContext;
 
 // A constraint model with its bounds (+-infinity where it has none).
 struct LogConstraint {
@@ -39,8 +41,8 @@ struct LogCriterion {
   GradientPrediction work;         // the prediction in progress
 };
 
-// Prepares the criterion of the response model kr from the context.
-void open_log_criterion(KrigModel* kr, LogCriterion* lc);
+// Prepares the criterion of the response model kr from the context c.
+void open_log_criterion(const MinimizeContext& c, KrigModel* kr, LogCriterion* lc);
 
 // L at the box point x (d values); grad (d values, may be null) receives
 // dL/dx. Returns -INFINITY (grad unset) where the criterion is 0.

@@ -15,7 +15,7 @@
 #include "numeric/storage.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/expected_improvement.h"
-#include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 #include "seqmin/stage_proposal.h"
 
 namespace {
@@ -31,13 +31,13 @@ double printable_criterion(double best) {
   return pow(best, 1.0 / static_cast<double>(g));
 }
 
-void report_stage_point(const double* x, int d, double best, int N) {
+void report_stage_point(const MinimizeContext& c, const double* x, int d, double best, int N) {
   FILE* out = out_stream();
   print_real_vector(d, x, "xbest :");
-  const double c = printable_criterion(best);
-  fprintf(out, "Criterion: %10g ", c);
-  fprintf(out, "RelCrit:%6.4e ", c / fabs(g_minctx.target));
-  if (g_minctx.constraints) fprintf(out, "P(constraints met): %5.3f ", prob_constraints_met(x));
+  const double printed = printable_criterion(best);
+  fprintf(out, "Criterion: %10g ", printed);
+  fprintf(out, "RelCrit:%6.4e ", printed / fabs(c.target));
+  if (c.constraints) fprintf(out, "P(constraints met): %5.3f ", prob_constraints_met(c, x));
   fprintf(out, "n= %3d\n", N);
   fprintf(out, "%s", kDashes56);
 }
@@ -58,33 +58,33 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   if (!minimize_entry_checks(models, ka, true)) return -1;
   FILE* out = out_stream();
   KrigModel* resp = &models[ka->resp_index[0]];
-  g_minctx = MinimizeContext();
-  g_minctx.models = models;
-  g_minctx.ka = ka;
-  g_minctx.constraints = ka->ncons > 0;
+  MinimizeContext c;
+  c.models = models;
+  c.ka = ka;
+  c.constraints = ka->ncons > 0;
   if (ka->nresp > 1) print_info("MinimizeStage for first non - constraint only.");
   const int n = resp->n[0], d = resp->d[0];
-  g_minctx.n_obs = n;
-  g_minctx.d = d;
+  c.n_obs = n;
+  c.d = d;
 
   calc_ymin(ka, models);
   if (g_settings.target_set) {
-    g_minctx.target = g_settings.MinimizationTarget;
-    if (g_ymin < g_minctx.target) print_warning("MinTarget< Minimal Sampled y Value");
+    c.target = g_settings.MinimizationTarget;
+    if (g_ymin < c.target) print_warning("MinTarget< Minimal Sampled y Value");
   } else {
-    g_minctx.target = g_ymin;
+    c.target = g_ymin;
     g_settings.MinimizationTarget = g_ymin;
   }
   print_database(models, ka);
   fprintf(out, "minimal y: %f", g_ymin);
-  if (g_minctx.target != g_ymin) fprintf(out, " MinTarget: %f", g_minctx.target);
+  if (c.target != g_ymin) fprintf(out, " MinTarget: %f", c.target);
   fprintf(out, "\n");
 
   double best = 0.0;
   double* x = nullptr;
   alloc_real_vector(d, &x);
   StageDesign stage;
-  open_stage(resp, n_new, &stage);
+  open_stage(&c, resp, n_new, &stage);
 
   const int k = ky_count(ka);
   for (int j = 0; j < k; j++) {
@@ -96,11 +96,11 @@ int minimize_stage(KrigModel* models, KrigArray* ka, int n_new, const char* file
   int status = 0;
   for (int row = n; row < stage.rows; row++) {
     show_progress("MinimizeStage: point %d/%d", row - n + 1, n_new);
-    status = propose_stage_point(resp, &best, x);
+    status = propose_stage_point(&stage, resp, &best, x);
     if (status != 0) break;
-    report_stage_point(x, d, best, stage_size());
+    report_stage_point(c, x, d, best, stage_size(stage));
   }
-  if (status == 0) write_stage_design(resp, stage_size(), d, stage.points, file);
+  if (status == 0) write_stage_design(resp, stage_size(stage), d, stage.points, file);
 
   close_stage(&stage);
   free_real_vector(d, &x);

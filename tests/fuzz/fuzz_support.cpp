@@ -26,14 +26,9 @@
 #include "optim/powell.h"
 #include "seqmin/expected_improvement.h"
 #include "seqmin/folder_lock.h"
-#include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 
 namespace {
-
-// Thrown by the fatal-error handler; caught by run_session.
-struct FatalExit {
-  int status;
-};
 
 std::string g_scratch;     // the private folder every session runs in
 int g_home_fd = -1;        // the folder to return to after a session
@@ -47,13 +42,14 @@ constexpr int kObjectiveResponses = 30;
 // A session file that, when present, holds the objective's answer.
 constexpr const char* kAnswersFile = "answers";
 
-[[noreturn]] void on_fatal(const char* message, const char* value_line, int status) {
-  if (strstr(message, "Code Bug") != nullptr ||
-      (value_line != nullptr && strstr(value_line, "Code Bug") != nullptr)) {
-    fprintf(stderr, "DORVE fatal error reports a fault: %s\n", message);
+// A fatal error ends the session; one whose message says "Code Bug" is a
+// fault of the program and a finding.
+void check_fatal_error(const FatalError& error) {
+  if (strstr(error.message.c_str(), "Code Bug") != nullptr ||
+      strstr(error.label.c_str(), "Code Bug") != nullptr) {
+    fprintf(stderr, "DORVE fatal error reports a fault: %s\n", error.message.c_str());
     abort();
   }
-  throw FatalExit{status};
 }
 
 std::set<int> open_descriptors() {
@@ -103,12 +99,8 @@ void reset_program_state() {
   seed_design_stream(10);
   reset_alloc_registry();
   set_alloc_tracking(true);
-  reset_fit_state();
-  reset_krigmse_anyX_state();
   reset_powell_state();
   reset_minimize_state();
-  reset_folder_lock_state();
-  g_minctx = MinimizeContext();
   PtsOutOfRange = 0;
   g_objective_calls = 0;
 }
@@ -204,7 +196,6 @@ extern "C" int posix_spawn(pid_t* pid, const char*, const posix_spawn_file_actio
 
 void fuzz_setup() {
   if (g_null_out != nullptr) return;
-  set_fatal_error_handler(on_fatal);
   g_null_out = fopen("/dev/null", "w");
   char pattern[] = "/tmp/dorve-fuzz-XXXXXX";
   if (g_null_out == nullptr || mkdtemp(pattern) == nullptr) abort();
@@ -237,7 +228,8 @@ bool run_session(const std::string& commands, const std::vector<FuzzFile>& files
     run_command_loop(session);
     fclose(g_interp.cmd_file);
     free_model_store(ka, models);
-  } catch (const FatalExit&) {
+  } catch (const FatalError& error) {
+    check_fatal_error(error);
     // The store may be half-updated: it is abandoned, not released.
     close_new_descriptors(fds_before);
     finished = false;

@@ -6,6 +6,7 @@
 #include "base/interpreter.h"
 #include "base/messages.h"
 #include "base/ordered_tasks.h"
+#include "fatal_test_support.h"
 
 namespace {
 
@@ -34,13 +35,13 @@ TEST(OrderedTasks, KeepEachTasksOutputAndHoldBackAFatalError) {
       ASSERT_EQ(records.size(), 8u);
       for (int i = 0; i < 5; i++) {
         EXPECT_TRUE(records[i].ran);
-        EXPECT_FALSE(records[i].fatal.raised);
+        EXPECT_FALSE(records[i].failed);
         EXPECT_EQ(records[i].output,
                   "task " + std::to_string(i) + " begins\nWARNING: task ends\n");
       }
       const TaskRecord& failed = records[5];
       EXPECT_EQ(failed.output, "task 5 begins\n");
-      ASSERT_TRUE(failed.fatal.raised);
+      ASSERT_TRUE(failed.failed);
       EXPECT_EQ(failed.fatal.message, "task failed");
       EXPECT_EQ(failed.fatal.with_value, with_value);
       if (with_value) {
@@ -59,6 +60,6 @@ TEST(OrderedTasks, KeepEachTasksOutputAndHoldBackAFatalError) {
 TEST(OrderedTasksDeathTest, RaisedFatalErrorKeepsItsText) {
   std::vector<TaskRecord> records;
   run_ordered_tasks(2, 2, [](int i) { print_or_fail(i, 1, true); }, &records);
-  EXPECT_EXIT(raise_captured_fatal(records[1].fatal), ::testing::ExitedWithCode(2),
-              "^DORVE error ... \nValue -1.500000 \ntask failed \nNow exiting to system");
+  EXPECT_FATAL_EXIT(throw records[1].fatal, ::testing::ExitedWithCode(2),
+                    "^DORVE error ... \nValue -1.500000 \ntask failed \nNow exiting to system");
 }

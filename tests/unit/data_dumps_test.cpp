@@ -7,6 +7,7 @@
 #include "data/dumps.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
+#include "fatal_test_support.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ const char* const kErrorFiles[] = {"error_x.mat", "error_y.mat", "error_beta.mat
 TEST(DumpsDeathTest, EmergencyDumpWritesFiveFilesAndExits) {
   TempDir dir;
   DumpModel m(true);
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         if (chdir(dir.path().c_str()) != 0) exit(9);
         g_interp.out = stdout;
@@ -70,7 +71,7 @@ TEST(DumpsDeathTest, EmergencyDumpSkipsWhatIsMissing) {
   TempDir dir;
   DumpModel m(false);
   const std::string out = dir.file("out.txt");
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         if (chdir(dir.path().c_str()) != 0) exit(9);
         g_interp.out = fopen(out.c_str(), "w");

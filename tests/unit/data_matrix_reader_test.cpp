@@ -6,6 +6,7 @@
 #include "data/matrix_reader.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 
@@ -324,12 +325,12 @@ TEST_F(DataMatrixReaderDeath, NegativeOrColumnlessInitialStorageIsACodeBug) {
   StringSlot* names = nullptr;
   int rows = 0, cols = 0;
   const std::string path = put("m.mat", "--\na\n--\n1\n");
-  EXPECT_EXIT(read_matrix(-1, 0, &m, &rows, &cols, path.c_str(), &names),
-              ::testing::ExitedWithCode(1),
-              fatal_text("read_matrix: Code Bug , Unrecognized option (1)"));
-  EXPECT_EXIT(read_matrix(3, 0, &m, &rows, &cols, path.c_str(), &names),
-              ::testing::ExitedWithCode(1),
-              fatal_text("read_matrix: Code Bug, Unrecognized option (2)"));
+  EXPECT_FATAL_EXIT(read_matrix(-1, 0, &m, &rows, &cols, path.c_str(), &names),
+                    ::testing::ExitedWithCode(1),
+                    fatal_text("read_matrix: Code Bug , Unrecognized option (1)"));
+  EXPECT_FATAL_EXIT(read_matrix(3, 0, &m, &rows, &cols, path.c_str(), &names),
+                    ::testing::ExitedWithCode(1),
+                    fatal_text("read_matrix: Code Bug, Unrecognized option (2)"));
 }
 
 TEST_F(DataMatrixReader, RowsGrowByTenAndEndExact) {

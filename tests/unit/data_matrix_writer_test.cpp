@@ -13,6 +13,7 @@
 #include "data/matrix_writer.h"
 #include "data/model_store.h"
 #include "data_test_support.h"
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 
@@ -478,23 +479,25 @@ TEST_F(DataMatrixWriterDeath, UncreatableFilesEndTheRun) {
   g_interp.interactive = false;
   RealTable t({{1.0}}, {"a"});
   const std::string bad = dir.file("missing/dir/x.mat");
-  EXPECT_EXIT(writemat(1, 1, t.m, bad.c_str(), t.names, nullptr, "X", 'w', false),
-              ::testing::ExitedWithCode(1),
-              "^" + regex_literal("\n writemat: Can't open/create file " + bad + ". Exit(1) \n") +
-                  "$");
-  EXPECT_EXIT(writemat(1, 1, t.m, dir.path().c_str(), t.names, nullptr, "X", 'w', false),
-              ::testing::ExitedWithCode(1), regex_literal("writemat: Can't open/create file"));
+  EXPECT_FATAL_EXIT(
+      writemat(1, 1, t.m, bad.c_str(), t.names, nullptr, "X", 'w', false),
+      ::testing::ExitedWithCode(1),
+      "^" + regex_literal("\n writemat: Can't open/create file " + bad + ". Exit(1) \n") + "$");
+  EXPECT_FATAL_EXIT(writemat(1, 1, t.m, dir.path().c_str(), t.names, nullptr, "X", 'w', false),
+                    ::testing::ExitedWithCode(1),
+                    regex_literal("writemat: Can't open/create file"));
   TextTable s(1, 1);
-  EXPECT_EXIT(write_string_matrix(1, 1, s.m, bad.c_str(), s.names, nullptr, "X", 'w'),
-              ::testing::ExitedWithCode(1), regex_literal("writemat: Can't open/create file"));
+  EXPECT_FATAL_EXIT(write_string_matrix(1, 1, s.m, bad.c_str(), s.names, nullptr, "X", 'w'),
+                    ::testing::ExitedWithCode(1),
+                    regex_literal("writemat: Can't open/create file"));
   double v[1] = {1.0};
-  EXPECT_EXIT(writevec(1, v, bad.c_str(), "v", "V", 'w'), ::testing::ExitedWithCode(1),
-              "^" + regex_literal("\n writevec: Can't open/create file " + bad + ". Exit(1) \n") +
-                  "$");
+  EXPECT_FATAL_EXIT(
+      writevec(1, v, bad.c_str(), "v", "V", 'w'), ::testing::ExitedWithCode(1),
+      "^" + regex_literal("\n writevec: Can't open/create file " + bad + ". Exit(1) \n") + "$");
   KrigModel kr;
   memset(&kr, 0, sizeof kr);
-  EXPECT_EXIT(output_summary(&kr, bad.c_str(), "XDescription"), ::testing::ExitedWithCode(1),
-              fatal_text("output_summary: Can't open/create file corpar.mat."));
+  EXPECT_FATAL_EXIT(output_summary(&kr, bad.c_str(), "XDescription"), ::testing::ExitedWithCode(1),
+                    fatal_text("output_summary: Can't open/create file corpar.mat."));
   g_interp.interactive = was_interactive;
 }
 

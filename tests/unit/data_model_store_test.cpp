@@ -5,6 +5,7 @@
 
 #include "data/model_store.h"
 #include "data_test_support.h"
+#include "fatal_test_support.h"
 #include "numeric/alloc_registry.h"
 #include "numeric_test_support.h"
 
@@ -312,19 +313,19 @@ using DataModelStoreDeath = ::testing::Test;
 
 TEST(DataModelStoreDeath, InternalInconsistenciesAreFatal) {
   KrigArray* ka = create_KrigArray();
-  EXPECT_EXIT(default_KrigArray(0, ka, 0), ::testing::ExitedWithCode(1),
-              fatal_text("default_KrigArray: Code Bug n<=0"));
-  EXPECT_EXIT(default_KrigArray(-1, ka, 2), ::testing::ExitedWithCode(1),
-              fatal_text("default_KrigArray: Code Bug , oldn<0"));
-  EXPECT_EXIT(adjust_KrigArray(ka), ::testing::ExitedWithCode(1),
-              fatal_text("Code Bug :adjust_KrigArray, ka not initialized"));
+  EXPECT_FATAL_EXIT(default_KrigArray(0, ka, 0), ::testing::ExitedWithCode(1),
+                    fatal_text("default_KrigArray: Code Bug n<=0"));
+  EXPECT_FATAL_EXIT(default_KrigArray(-1, ka, 2), ::testing::ExitedWithCode(1),
+                    fatal_text("default_KrigArray: Code Bug , oldn<0"));
+  EXPECT_FATAL_EXIT(adjust_KrigArray(ka), ::testing::ExitedWithCode(1),
+                    fatal_text("Code Bug :adjust_KrigArray, ka not initialized"));
   free_KrigArray(ka, 0);
 
   Store s;
   change_krig_p(s.ka, &s.models, 2);
   default_KrigModel(&s.models[1], 21, 2, 1);
-  EXPECT_EXIT(copy_KrigModel(&s.models[0], &s.models[1]), ::testing::ExitedWithCode(1),
-              fatal_text("copy_KrigModel: X in o-KrigModel not initialized , why ? "));
+  EXPECT_FATAL_EXIT(copy_KrigModel(&s.models[0], &s.models[1]), ::testing::ExitedWithCode(1),
+                    fatal_text("copy_KrigModel: X in o-KrigModel not initialized , why ? "));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/refusal_watch.h"
 #include "data_test_support.h"
+#include "fatal_test_support.h"
 
 namespace {
 
@@ -96,20 +97,21 @@ TEST(RefusalWatch, SeesRefusalLinesOnly) {
 }
 
 TEST(FatalErrorsDeathTest, FixedFormsAndStatuses) {
-  EXPECT_EXIT(fatal_error("inverse : Singular matrix in routine ludcmp"),
-              ::testing::ExitedWithCode(1),
-              "^DORVE ERROR\\.\\.\\. \ninverse : Singular matrix in routine ludcmp \n"
-              "Now exiting to system \\.\\.\\. \n $");
-  EXPECT_EXIT(fatal_error_value("trafo_corpar: theta<0.0", -0.5, "theta[i]: "),
-              ::testing::ExitedWithCode(2),
-              "^DORVE error \\.\\.\\. \ntheta\\[i\\]:  -0\\.500000 \ntrafo_corpar: theta<0\\.0 \n"
-              "Now exiting to system \\.\\.\\. \n $");
+  EXPECT_FATAL_EXIT(fatal_error("inverse : Singular matrix in routine ludcmp"),
+                    ::testing::ExitedWithCode(1),
+                    "^DORVE ERROR\\.\\.\\. \ninverse : Singular matrix in routine ludcmp \n"
+                    "Now exiting to system \\.\\.\\. \n $");
+  EXPECT_FATAL_EXIT(
+      fatal_error_value("trafo_corpar: theta<0.0", -0.5, "theta[i]: "),
+      ::testing::ExitedWithCode(2),
+      "^DORVE error \\.\\.\\. \ntheta\\[i\\]:  -0\\.500000 \ntrafo_corpar: theta<0\\.0 \n"
+      "Now exiting to system \\.\\.\\. \n $");
 }
 
 TEST(FatalErrorsDeathTest, OutputWrittenBeforeIsFlushed) {
   TempDir dir;
   const std::string path = dir.file("out.txt");
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         g_interp.out = fopen(path.c_str(), "w");
         fprintf(g_interp.out, "written before the error\n");
@@ -121,43 +123,30 @@ TEST(FatalErrorsDeathTest, OutputWrittenBeforeIsFlushed) {
 
 }  // namespace
 
-namespace {
-
-struct HandedOver {
-  std::string message;
-  std::string value_line;
-  int status;
-};
-
-[[noreturn]] void hand_over(const char* message, const char* value_line, int status) {
-  throw HandedOver{message, value_line ? value_line : "", status};
-}
-
-HandedOver handed_over(void (*trigger)()) {
-  set_fatal_error_handler(hand_over);
-  HandedOver got{"", "", -1};
-  try {
-    trigger();
-  } catch (const HandedOver& h) {
-    got = h;
-  }
-  set_fatal_error_handler(nullptr);
-  return got;
-}
-
-}  // namespace
-
-// Every way a fatal error ends the run reaches an installed handler with the
-// status the run would have ended with.
-TEST(FatalErrorHandler, TakesOverEveryEndOfRun) {
-  HandedOver a = handed_over([] { fatal_error("grid(): Code Bug : <=1 on grid"); });
+// Every way a fatal error ends the run raises the typed error with the
+// status the run ends with, and the text it prints.
+TEST(FatalErrors, CarryTheirMessageAndStatus) {
+  const auto raised = [](void (*trigger)()) {
+    try {
+      trigger();
+    } catch (const FatalError& e) {
+      return e;
+    }
+    FatalError none;
+    none.message = "not raised";
+    return none;
+  };
+  const FatalError a = raised([] { check_invariant(false, "grid(): Code Bug : <=1 on grid"); });
   EXPECT_EQ(a.message, "grid(): Code Bug : <=1 on grid");
   EXPECT_EQ(a.status, 1);
-  HandedOver b = handed_over([] { fatal_error_value("Bad value", 2.5, "theta"); });
+  const FatalError b = raised([] { fatal_error_value("Bad value", 2.5, "theta"); });
   EXPECT_EQ(b.message, "Bad value");
-  EXPECT_EQ(b.value_line, "theta 2.500000");
+  EXPECT_EQ(fatal_error_text(b),
+            "DORVE error ... \ntheta 2.500000 \nBad value \n"
+            "Now exiting to system ... \n ");
   EXPECT_EQ(b.status, 2);
-  HandedOver c = handed_over([] { end_run_after_error("MSE negative", 1); });
+  const FatalError c = raised([] { end_run_after_error("MSE negative", 1); });
   EXPECT_EQ(c.message, "MSE negative");
+  EXPECT_EQ(fatal_error_text(c), "");
   EXPECT_EQ(c.status, 1);
 }

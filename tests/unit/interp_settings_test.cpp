@@ -8,6 +8,7 @@
 #include "base/interpreter.h"
 #include "data/init_checks.h"
 #include "data/model_store.h"
+#include "fatal_test_support.h"
 #include "interp/settings.h"
 #include "numeric/random.h"
 
@@ -96,8 +97,8 @@ TEST_F(SettingsTest, ObjectiveFunctionNameIsBoundedToItsField) {
 }
 
 TEST(SettingsDeathTest, UnknownKeyIsACodeBug) {
-  EXPECT_EXIT(run_line(equal_init, {"Nonsense", "=", "1"}), ::testing::ExitedWithCode(1),
-              "Nonsense\nDORVE ERROR\\.\\.\\. \nequal_init: code bug,  missing option  \n");
+  EXPECT_FATAL_EXIT(run_line(equal_init, {"Nonsense", "=", "1"}), ::testing::ExitedWithCode(1),
+                    "Nonsense\nDORVE ERROR\\.\\.\\. \nequal_init: code bug,  missing option  \n");
 }
 
 TEST(InitChecks, DisplayNamesAndReports) {
@@ -135,8 +136,8 @@ TEST(InitChecks, FuncNameFollowsTheObjectiveSetting) {
 TEST(InitChecksDeathTest, UnknownKeyIsACodeBug) {
   KrigInit init{};
   char display[kDisplayNameSize];
-  EXPECT_EXIT(initialized_check(init, "Q", display), ::testing::ExitedWithCode(1),
-              "initialized_check code bug\\. Unrecognized option\\.");
+  EXPECT_FATAL_EXIT(initialized_check(init, "Q", display), ::testing::ExitedWithCode(1),
+                    "initialized_check code bug\\. Unrecognized option\\.");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "base/interpreter.h"
 #include "base/tokenizer.h"
+#include "fatal_test_support.h"
 
 namespace {
 
@@ -105,9 +106,10 @@ TEST(Tokenizer, WordOf148CharactersFitsInWidth150) {
 
 TEST(TokenizerDeathTest, WordReachingWidthMinusOneIsFatal) {
   std::string word(149, 'w');
-  EXPECT_EXIT(run_tokenizer(word.c_str()), ::testing::ExitedWithCode(1),
-              "DORVE ERROR\\.\\.\\. \ntokenize: attempt to write over max length of a token \n"
-              "Now exiting to system \\.\\.\\. \n ");
+  EXPECT_FATAL_EXIT(
+      run_tokenizer(word.c_str()), ::testing::ExitedWithCode(1),
+      "DORVE ERROR\\.\\.\\. \ntokenize: attempt to write over max length of a token \n"
+      "Now exiting to system \\.\\.\\. \n ");
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "base/interpreter.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
+#include "kriging/kernel.h"
 
 namespace {
 
@@ -42,6 +44,46 @@ TEST(Correlation, PowerExponentialFactors) {
   EXPECT_EQ(R.rows[0][1], exp(-2.0));
   calcR(X.p(), flat, theta, 1.0, 2, 1, R.p());
   EXPECT_EQ(R.rows[0][1], exp(-1.0));
+}
+
+// The kernel's three evaluation forms give one correlation, and the chain
+// rule to t is the Jacobian of the parameter map.
+TEST(Correlation, KernelFormsAgreeAndTheChainRuleMatchesTheMap) {
+  const double alpha[2] = {0.3, 1.6}, theta[2] = {0.8, 2.5};
+  Matrix X(3, 2);
+  const double points[3][2] = {{0.1, 0.9}, {0.6, 0.9}, {0.35, 0.2}};
+  for (int i = 0; i < 3; i++) X.rows[i][0] = points[i][0], X.rows[i][1] = points[i][1];
+  KernelPairs pairs;
+  kernel_pairs_setup(&pairs, X.p(), 3, 2);
+  kernel_pair_correlations(&pairs, alpha, theta);
+  int pair = 0;
+  for (int i = 0; i < 3; i++) {
+    double with_slopes[3], slopes[6];
+    kernel_correlations_with_slopes(X.p(), 3, X.rows[i], alpha, theta, 2, 1.0, with_slopes,
+                                    slopes);
+    for (int j = 0; j < 3; j++) {
+      const double c = kernel_correlation(X.rows[i], X.rows[j], alpha, theta, 2);
+      EXPECT_NEAR(with_slopes[j], c, 1e-15);
+      if (j > i) EXPECT_NEAR(pairs.corr[pair++], c, 1e-14);
+    }
+  }
+  // d/dt of f(alpha, theta, s) = sum alpha + sum theta + s is the Jacobian's diagonal.
+  const double t[5] = {0.4, -1.1, 1.7, 0.6, 0.3};
+  const double ones[2] = {1.0, 1.0};
+  double grad[5];
+  kernel_gradient_to_t(t, 2, true, ones, ones, 1.0, grad);
+  EXPECT_EQ(kernel_parameter_count(2, true), 5);
+  for (int k = 0; k < 5; k++) {
+    double up[5], down[5], a[2], th[2], s_up = 0.0, s_down = 0.0;
+    for (int q = 0; q < 5; q++) up[q] = down[q] = t[q];
+    up[k] += 1e-6;
+    down[k] -= 1e-6;
+    corpar_from_t(up, 2, true, a, th, &s_up);
+    const double f_up = a[0] + a[1] + th[0] + th[1] + s_up;
+    corpar_from_t(down, 2, true, a, th, &s_down);
+    const double f_down = a[0] + a[1] + th[0] + th[1] + s_down;
+    EXPECT_NEAR(grad[k], (f_up - f_down) / 2e-6, 1e-7) << k;
+  }
 }
 
 TEST(Correlation, ShareScalesOffDiagonalOnly) {
@@ -122,14 +164,15 @@ TEST(Correlation, SingularAugmentedMatrixWarnsForEachZeroEigenvalue) {
 TEST(CorrelationDeathTest, ShareOutsideUnitIntervalIsFatalWithValue) {
   Matrix X(1, 1), R(1, 1);
   double alpha[] = {0.0}, theta[] = {1.0}, r[1];
-  EXPECT_EXIT(calcR(X.p(), alpha, theta, 1.5, 1, 1, R.p()), ::testing::ExitedWithCode(2),
-              "DORVE error \\.\\.\\. \nstochratio:  1\\.500000 \ncalcR: stochratio not within "
-              "\\[0,1\\] \n");
-  EXPECT_EXIT(calcr(X.rows[0], r, X.p(), alpha, theta, NAN, 1, 1), ::testing::ExitedWithCode(2),
-              "calcr: stochratio not within \\[0,1\\]");
+  EXPECT_FATAL_EXIT(
+      calcR(X.p(), alpha, theta, 1.5, 1, 1, R.p()), ::testing::ExitedWithCode(2),
+      "DORVE error \\.\\.\\. \nstochratio:  1\\.500000 \ncalcR: stochratio not within "
+      "\\[0,1\\] \n");
+  EXPECT_FATAL_EXIT(calcr(X.rows[0], r, X.p(), alpha, theta, NAN, 1, 1),
+                    ::testing::ExitedWithCode(2), "calcr: stochratio not within \\[0,1\\]");
   Matrix F(2, 2);
-  EXPECT_EXIT(calcF(2, 2, F.p()), ::testing::ExitedWithCode(1),
-              "calcF : r!=1, that's  not implemented yet  \n");
+  EXPECT_FATAL_EXIT(calcF(2, 2, F.p()), ::testing::ExitedWithCode(1),
+                    "calcF : r!=1, that's  not implemented yet  \n");
 }
 
 }  // namespace

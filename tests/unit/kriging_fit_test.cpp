@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
 #include "kriging/eigen.h"
+#include "kriging/fit_state.h"
 #include "kriging/krigfit.h"
 #include "kriging/mle_tries.h"
 #include "kriging_model_support.h"
@@ -58,12 +60,13 @@ void params_from_t(const std::vector<double>& t, int d, std::vector<double>* alp
 
 // Evaluates loglike at t on the model and checks it, beta and sigma2 against
 // the reference computed from a Cholesky factorisation.
-void expect_loglike_matches_reference(TestModel& m, const Mat& X, const std::vector<double>& y,
-                                      std::vector<double> t, double rel) {
+void expect_loglike_matches_reference(TestModel& m, FitState& fit, const Mat& X,
+                                      const std::vector<double>& y, std::vector<double> t,
+                                      double rel) {
   std::vector<double> alpha, theta;
   double s;
   params_from_t(t, m.d(), &alpha, &theta, &s);
-  const double value = loglike(t.data(), static_cast<int>(t.size()));
+  const double value = loglike(t.data(), static_cast<int>(t.size()), &fit);
   const RefGls ref = ref_gls(ref_R(X, alpha, theta, s), y);
   expect_rel_near(ref.loglik, -value, rel, "log-likelihood");
   expect_rel_near(ref.beta, m.kr.beta[0], rel, "beta");
@@ -75,11 +78,11 @@ void expect_loglike_matches_reference(TestModel& m, const Mat& X, const std::vec
   EXPECT_DOUBLE_EQ(m.kr.stochratio[0], s);
 }
 
-// Makes m the model being fitted; its parameters count as set, as the start
-// values of a try make them.
-void begin_fit(TestModel& m) {
+// Opens fit on m, whose parameters count as set, as the start values of a
+// try make them.
+void begin_fit(TestModel& m, FitState& fit) {
   m.kr.init.alpha = m.kr.init.theta = 1;
-  krigfit_begin(&m.kr);
+  open_model_fit(fit, &m.kr);
 }
 
 Mat random_design(Lcg& g, int n, int d, double width) {
@@ -137,7 +140,8 @@ TEST(KrigFitLoglike, MatchesCholeskyReferenceAtRandomParameters) {
       const Mat X = random_design(g, 14, d, 5.0);
       const std::vector<double> y = smooth_response(X);
       TestModel m(X, y);
-      begin_fit(m);
+      FitState fit;
+      begin_fit(m, fit);
       const int count = 2 * d + (random_error ? 1 : 0);
       for (int rep = 0; rep < 5; rep++) {
         std::vector<double> t(count);
@@ -145,13 +149,11 @@ TEST(KrigFitLoglike, MatchesCholeskyReferenceAtRandomParameters) {
         for (int l = 0; l < d; l++) t[d + l] = 1.0 + 3.0 * g.uniform();          // theta 0.1..1.6
         if (random_error) t[2 * d] = 0.3 + 1.2 * g.uniform();                   // s 0.65..1
         SCOPED_TRACE("d=" + std::to_string(d) + " rep=" + std::to_string(rep));
-        expect_loglike_matches_reference(m, X, y, t, 1e-9);
+        expect_loglike_matches_reference(m, fit, X, y, t, 1e-9);
       }
-      int t4, t5;
-      krigfit_difficulties(&t4, &t5);
-      EXPECT_EQ(t4, 0);
-      EXPECT_EQ(t5, 0);
-      krigfit_end();
+      EXPECT_EQ(fit.t4, 0);
+      EXPECT_EQ(fit.t5, 0);
+      close_fit(fit);
     }
   }
 }
@@ -199,8 +201,8 @@ EigenPathResult likelihood_through_eigenvectors(const KrigModel& kr) {
   }
   res.sigma2 = sum / n;
   int t4 = 0, t5 = 0;
-  res.loglik = profile_loglik(lambda.data(), n, &res.sigma2, &t4, &t5);
-  res.logdet = krigfit_last_logdet(&res.negatives);
+  res.loglik =
+      profile_loglik(lambda.data(), n, &res.sigma2, &t4, &t5, &res.logdet, &res.negatives);
   free_real_matrix(n, n, &v);
   return res;
 }
@@ -228,16 +230,17 @@ TEST(KrigFitLoglike, SearchEvaluationAgreesWithTheEigenvectorPath) {
     SCOPED_TRACE("n=" + std::to_string(c.n) + " d=" + std::to_string(c.d));
     const Mat X = random_design(g, c.n, c.d, c.width);
     TestModel m(X, smooth_response(X));
-    begin_fit(m);
+    FitState fit;
+    begin_fit(m, fit);
     std::vector<double> t(2 * c.d);
     for (int l = 0; l < c.d; l++) {
       t[l] = c.alpha_t;
       t[c.d + l] = sqrt(10.0 * c.theta);
     }
     Captured out;
-    const double value = -loglike(t.data(), 2 * c.d);
-    int negatives = -1;
-    const double logdet = krigfit_last_logdet(&negatives);
+    const double value = -loglike(t.data(), 2 * c.d, &fit);
+    const int negatives = fit.last_negatives;
+    const double logdet = fit.last_logdet;
     const double beta = m.kr.beta[0], sigma2 = m.kr.sigma2[0];
     const EigenPathResult ref = likelihood_through_eigenvectors(m.kr);
     EXPECT_EQ(logdet, ref.logdet);
@@ -249,7 +252,7 @@ TEST(KrigFitLoglike, SearchEvaluationAgreesWithTheEigenvectorPath) {
     const double rel = ref.pseudo_inverted > 0 ? 1e-8 : 1e-10;
     expect_rel_near(ref.beta, beta, rel, "beta");
     expect_rel_near(ref.sigma2, sigma2, rel, "sigma2");
-    krigfit_end();
+    close_fit(fit);
   }
 }
 
@@ -259,18 +262,19 @@ TEST(KrigFitLoglike, LogDeterminantEqualsLogOfProductWhereProductIsRepresentable
   Lcg g(11);
   const Mat X = random_design(g, 20, 2, 4.0);
   TestModel m(X, smooth_response(X));
-  begin_fit(m);
+  FitState fit;
+  begin_fit(m, fit);
   std::vector<double> t = {0.2, -0.4, 1.5, 2.0};
-  loglike(t.data(), 4);
-  int negatives = -1;
-  const double logdet = krigfit_last_logdet(&negatives);
+  loglike(t.data(), 4, &fit);
+  const int negatives = fit.last_negatives;
+  const double logdet = fit.last_logdet;
   std::vector<double> alpha, theta;
   double s;
   params_from_t(t, 2, &alpha, &theta, &s);
   EXPECT_EQ(negatives, 0);
   EXPECT_NEAR(logdet, log_of_eigenvalue_product(ref_R(X, alpha, theta, s)),
               1e-12 * fabs(logdet));
-  krigfit_end();
+  close_fit(fit);
 }
 
 // 60 equally spaced points with the exponential correlation form R[i][j] =
@@ -291,11 +295,12 @@ TEST(KrigFitLoglike, LargeSmoothDesignKeepsItsTrueDeterminant) {
   const double theta = -0.5 * log(1.0 - one_minus_rho2) * 59.0;
   std::vector<double> t = {0.0, sqrt(10.0 * theta)};  // alpha = 1, the given theta
   TestModel m(X, y);
-  begin_fit(m);
+  FitState fit;
+  begin_fit(m, fit);
   Captured out;
-  const double value = loglike(t.data(), 2);
-  int negatives = -1;
-  const double logdet = krigfit_last_logdet(&negatives);
+  const double value = loglike(t.data(), 2, &fit);
+  const int negatives = fit.last_negatives;
+  const double logdet = fit.last_logdet;
 
   const Mat R = ref_R(X, {1.0}, {theta * 1.0}, 1.0);
   EXPECT_EQ(log_of_eigenvalue_product(R), -HUGE_VAL) << "the premise: the product underflows";
@@ -304,12 +309,10 @@ TEST(KrigFitLoglike, LargeSmoothDesignKeepsItsTrueDeterminant) {
   const RefGls ref = ref_gls(R, y);
   expect_rel_near(ref.loglik, -value, 1e-7, "log-likelihood");
   expect_rel_near(ref.sigma2, m.kr.sigma2[0], 1e-7, "sigma2");
-  int t4, t5;
-  krigfit_difficulties(&t4, &t5);
-  EXPECT_EQ(t4, 0);
-  EXPECT_EQ(t5, 0);
+  EXPECT_EQ(fit.t4, 0);
+  EXPECT_EQ(fit.t5, 0);
   EXPECT_EQ(out.text(), "");
-  krigfit_end();
+  close_fit(fit);
 }
 
 // ---- The branches by the sign of the determinant ----
@@ -386,13 +389,14 @@ TEST(KrigFitLoglikeDeathTest, ClearlyNegativeDeterminantIsFatalWithItsValue) {
   const std::vector<double> lambda = {2.0, -0.5, 1.0};  // det = -1
   double sigma2 = 1.0;
   int t4 = 0, t5 = 0;
-  EXPECT_EXIT(profile_loglik(lambda.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
-              "DORVE error ... \nDeterminant R -1.000000 \nloglike: detR<0.0 , R is "
-              "negative definite \n");
+  EXPECT_FATAL_EXIT(profile_loglik(lambda.data(), 3, &sigma2, &t4, &t5),
+                    ::testing::ExitedWithCode(2),
+                    "DORVE error ... \nDeterminant R -1.000000 \nloglike: detR<0.0 , R is "
+                    "negative definite \n");
   // Just beyond -1e-4.
   const std::vector<double> edge = {1.0, -1.0001e-4, 1.0};
-  EXPECT_EXIT(profile_loglik(edge.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
-              "-0.000100 \nloglike: detR<0.0");
+  EXPECT_FATAL_EXIT(profile_loglik(edge.data(), 3, &sigma2, &t4, &t5), ::testing::ExitedWithCode(2),
+                    "-0.000100 \nloglike: detR<0.0");
 }
 
 // ---- Parameter transformations ----
@@ -448,35 +452,71 @@ TEST(KrigFitParametersDeathTest, InadmissibleSuppliedStartValuesAreFatal) {
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({2.5, 1.0}, {0.1, 0.1}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "DORVE error ... \narcsin argument:  1.500000 \nkrigfit, trafo_corpar: arcsin "
-                "argument out of range \nNow exiting to system");
+    EXPECT_FATAL_EXIT(
+        mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+        "DORVE error ... \narcsin argument:  1.500000 \nkrigfit, trafo_corpar: arcsin "
+        "argument out of range \nNow exiting to system");
   }
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, -0.2}, {0.1, 0.1}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "arcsin argument:  -1.200000 \nkrigfit, trafo_corpar: arcsin argument out of range");
+    EXPECT_FATAL_EXIT(
+        mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+        "arcsin argument:  -1.200000 \nkrigfit, trafo_corpar: arcsin argument out of range");
   }
   {
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, 1.0}, {0.1, -0.5}, 1.0, 10.0);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "theta\\[i\\]:  -0.500000 \ntrafo_corpar: theta<0.0 \n");
+    EXPECT_FATAL_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+                      "theta\\[i\\]:  -0.500000 \ntrafo_corpar: theta<0.0 \n");
   }
   {
     // With a random error the variance must be known: still the NA marker here.
     g_settings.RandomError = true;
     TestModel m(kBraninX, kBraninY);
     m.set_parameters({1.0, 1.0}, {0.1, 0.1}, 1.0, kNaMarker);
-    EXPECT_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
-                "  -100000000000000.000000 \ntrafo_corpar: var \n");
+    EXPECT_FATAL_EXIT(mle_fit(&m.kr, 1), ::testing::ExitedWithCode(2),
+                      "  -100000000000000.000000 \ntrafo_corpar: var \n");
   }
+}
+
+// A fit of a batch whose planning fails ends the run after the fits added
+// before it have run and printed, with what was printed before it was added
+// and its own planning messages; nothing printed after that comes out.
+TEST(KrigFitParametersDeathTest, PlanningErrorInABatchComesAfterTheFitsBeforeIt) {
+  SettingsGuard guard;
+  g_settings.Tries = 1;
+  TestModel good(kBraninX, kBraninY);
+  TestModel bad(kBraninX, kBraninY);
+  bad.set_parameters({2.5, 1.0}, {0.1, 0.1}, 1.0, 10.0);
+  TempDir dir;
+  const std::string path = dir.file("out.txt");
+  EXPECT_FATAL_EXIT(
+      {
+        g_interp.out = fopen(path.c_str(), "w");
+        FitBatch* batch = open_fit_batch();
+        fprintf(out_stream(), "before the first\n");
+        add_to_fit_batch(batch, &good.kr, 1);
+        fprintf(out_stream(), "before the second\n");
+        add_to_fit_batch(batch, &bad.kr, 1);
+        fprintf(out_stream(), "after the second\n");
+        run_fit_batch(batch);
+      },
+      ::testing::ExitedWithCode(2), "arcsin argument:  1.500000");
+  const std::string out = read_file(path);
+  EXPECT_EQ(out.find("before the first\nMLE-Try  1"), 0u) << out;
+  const size_t fitted = out.find("LogLikelihood:");
+  ASSERT_NE(fitted, std::string::npos) << out;
+  const std::string tail =
+      "before the second\nSupplied Parameter values used as Starting values for mle.\n";
+  ASSERT_GT(out.size(), tail.size());
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+  EXPECT_LT(fitted, out.size() - tail.size());
 }
 
 TEST(KrigFitDeathTest, LoglikeWithoutAFitInProgressIsACodeBug) {
   double t[2] = {0.0, 1.0};
-  EXPECT_EXIT(loglike(t, 2), ::testing::ExitedWithCode(1), "no model is being fitted");
+  EXPECT_FATAL_EXIT(loglike(t, 2, nullptr), ::testing::ExitedWithCode(1), "no model is being fitted");
 }
 
 // ---- The whole fit ----
@@ -547,9 +587,10 @@ TEST(KrigFitMle, SuppliedParametersStartTheFirstTry) {
   trafo_corpar(std::vector<double>{0.0, 0.0}.data(), std::vector<double>{0.03, 0.002}.data(), 1.0,
                1.0, t.data(), 2);
   TestModel probe(kBraninX, kBraninY);
-  begin_fit(probe);
-  const double start = -loglike(t.data(), 4);
-  krigfit_end();
+  FitState fit;
+  begin_fit(probe, fit);
+  const double start = -loglike(t.data(), 4, &fit);
+  close_fit(fit);
   EXPECT_GE(m.kr.loglik[0], start);
 }
 

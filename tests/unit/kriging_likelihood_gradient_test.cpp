@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/settings.h"
+#include "kriging/fit_state.h"
 #include "kriging/krigfit.h"
 #include "kriging/likelihood_gradient.h"
 #include "kriging/mle_tries.h"
@@ -101,19 +102,20 @@ TEST(LikelihoodGradient, ValueEqualsTheEigenPathLikelihood) {
     LikelihoodGradient w;
     setup(&w, m, random_error);
     m.kr.init.alpha = m.kr.init.theta = 1;
-    krigfit_begin(&m.kr);
+    FitState fit;
+    open_model_fit(fit, &m.kr);
     for (int k = 0; k < 4; k++) {
       std::vector<double> t = {g.uniform() * 3 - 1.5, g.uniform() * 3 - 1.5, 1 + g.uniform() * 3,
                                1 + g.uniform() * 3};
       if (random_error) t.push_back(g.uniform() * 1.5);
       double L = 0.0;
       ASSERT_EQ(likelihood_gradient_eval(&w, t.data(), &L, nullptr), LikelihoodStatus::kOk);
-      const double eigen = -loglike(t.data(), static_cast<int>(t.size()));
+      const double eigen = -loglike(t.data(), static_cast<int>(t.size()), &fit);
       EXPECT_NEAR(L, eigen, 1e-9 * fabs(eigen)) << "random error " << random_error;
       EXPECT_NEAR(w.sigma2, m.kr.sigma2[0], 1e-9 * m.kr.sigma2[0]);
       EXPECT_NEAR(w.beta, m.kr.beta[0], 1e-9 * (1.0 + fabs(m.kr.beta[0])));
     }
-    krigfit_end();
+    close_fit(fit);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "kriging/eigen.h"
 #include "kriging/inverse.h"
 #include "kriging/normal.h"
@@ -495,8 +496,8 @@ TEST(EigenSymmetricDeathTest, NonFiniteInputRunsOutOfQlIterations) {
   Mat a = random_symmetric(4, 8u);
   a[2][1] = a[1][2] = std::numeric_limits<double>::quiet_NaN();
   double d[4];
-  EXPECT_EXIT(eigen_symmetric(a.a, 4, d), ::testing::ExitedWithCode(1),
-              fatal_pattern("Too many iterations in tqli"));
+  EXPECT_FATAL_EXIT(eigen_symmetric(a.a, 4, d), ::testing::ExitedWithCode(1),
+                    fatal_pattern("Too many iterations in tqli"));
 }
 
 // ---------------------------------------------------------------------------
@@ -615,11 +616,11 @@ TEST(InverseDeathTest, ZeroRowIsFatal) {
     for (int j = 0; j < 3; j++) a[i][j] = m[i][j];
   int indx[3];
   double parity;
-  EXPECT_EXIT(ludcmp(a.a, 3, indx, &parity), ::testing::ExitedWithCode(1),
-              fatal_pattern("inverse : Singular matrix in routine ludcmp"));
+  EXPECT_FATAL_EXIT(ludcmp(a.a, 3, indx, &parity), ::testing::ExitedWithCode(1),
+                    fatal_pattern("inverse : Singular matrix in routine ludcmp"));
   Mat y(3);
-  EXPECT_EXIT(invert_matrix(a.a, y.a, 3), ::testing::ExitedWithCode(1),
-              fatal_pattern("inverse : Singular matrix in routine ludcmp"));
+  EXPECT_FATAL_EXIT(invert_matrix(a.a, y.a, 3), ::testing::ExitedWithCode(1),
+                    fatal_pattern("inverse : Singular matrix in routine ludcmp"));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "fatal_test_support.h"
 #include "kriging/correlation.h"
 #include "kriging/predictor.h"
 #include "kriging_model_support.h"
@@ -53,9 +53,10 @@ void make_current(TestModel& m) {
 
 // krigmse_anyX on the model's own design, bracketed by its state.
 void predict_any(TestModel& m, Points& pts, Points& result) {
-  init_krigmse_anyX(&m.kr, m.kr.X, m.n(), m.d(), 1);
-  krigmse_anyX(&m.kr, m.kr.X, m.kr.y, m.n(), m.d(), pts.rows, pts.m, result.m);
-  free_krigmse_anyX(m.n(), 1);
+  AnyXState state;
+  init_krigmse_anyX(&state, &m.kr, m.kr.X, m.n(), m.d(), 1);
+  krigmse_anyX(&state, &m.kr, m.kr.X, m.kr.y, m.n(), m.d(), pts.rows, pts.m, result.m);
+  free_krigmse_anyX(&state, m.n(), 1);
 }
 
 // Classical kriging formulas with R^-1 from a Cholesky factorisation:
@@ -176,9 +177,10 @@ TEST(Predictor, AnyPointSetUsesOnlyThosePoints) {
   Mat X9(X.begin() + 1, X.end());
   std::vector<double> y9(y.begin() + 1, y.end());
   Points sub(X9), pts({X[0]}), res(1, 2);
-  init_krigmse_anyX(&m.kr, sub.m, 9, 2, 1);
-  krigmse_anyX(&m.kr, sub.m, y9.data(), 9, 2, 1, pts.m, res.m);
-  free_krigmse_anyX(9, 1);
+  AnyXState state;
+  init_krigmse_anyX(&state, &m.kr, sub.m, 9, 2, 1);
+  krigmse_anyX(&state, &m.kr, sub.m, y9.data(), 9, 2, 1, pts.m, res.m);
+  free_krigmse_anyX(&state, 9, 1);
   double pred, mse;
   reference_prediction(X9, y9, {0.0, 0.0}, {0.7, 0.7}, 1.0, 2.0, X[0], &pred, &mse);
   EXPECT_NEAR(res.m[0][0], pred, 1e-9 * fabs(pred));
@@ -219,7 +221,7 @@ TEST(PredictorDeathTest, ImpossibleMeanSquaredErrorDumpsTheModelAndEnds) {
   TestModel m({{0.0, 0.0}, {1.0, 1.0}}, {1.0, 2.0});
   char dir[] = "/tmp/dorve_predictor_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         if (chdir(dir) != 0) exit(9);
         check_mse(&m.kr, -0.2, 6);
@@ -235,21 +237,23 @@ TEST(PredictorDeathTest, PredictionStateAdmitsOneUserAndMustBeBracketed) {
   TestModel m({{0.0, 0.0}, {1.0, 1.0}}, {1.0, 2.0});
   m.set_parameters({0.0, 0.0}, {1.0, 1.0}, 1.0, 1.0);
   Points pts({{0.5, 0.5}}), res(1, 2);
-  EXPECT_EXIT(krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 2, 1, pts.m, res.m),
-              ::testing::ExitedWithCode(1),
-              "krigmse_anyX: Code Bug: function call without its initialization");
-  EXPECT_EXIT(free_krigmse_anyX(2, 1), ::testing::ExitedWithCode(1),
-              "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
-  EXPECT_EXIT(
+  AnyXState state;
+  EXPECT_FATAL_EXIT(krigmse_anyX(&state, &m.kr, m.kr.X, m.kr.y, 2, 2, 1, pts.m, res.m),
+                    ::testing::ExitedWithCode(1),
+                    "krigmse_anyX: Code Bug: function call without its initialization");
+  EXPECT_FATAL_EXIT(free_krigmse_anyX(&state, 2, 1), ::testing::ExitedWithCode(1),
+                    "free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+  EXPECT_FATAL_EXIT(
       {
-        init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
-        init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
+        init_krigmse_anyX(&state, &m.kr, m.kr.X, 2, 2, 1);
+        init_krigmse_anyX(&state, &m.kr, m.kr.X, 2, 2, 1);
       },
-      ::testing::ExitedWithCode(1), "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
-  EXPECT_EXIT(
+      ::testing::ExitedWithCode(1),
+      "init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+  EXPECT_FATAL_EXIT(
       {
-        init_krigmse_anyX(&m.kr, m.kr.X, 2, 2, 1);
-        krigmse_anyX(&m.kr, m.kr.X, m.kr.y, 2, 3, 1, pts.m, res.m);
+        init_krigmse_anyX(&state, &m.kr, m.kr.X, 2, 2, 1);
+        krigmse_anyX(&state, &m.kr, m.kr.X, m.kr.y, 2, 3, 1, pts.m, res.m);
       },
       ::testing::ExitedWithCode(1), "mse_anyX : Code Bug : ad!= \\*kr->d");
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "numeric/lapack_cholesky.h"
@@ -53,4 +55,38 @@ TEST(LapackCholesky, RefusesIndefiniteAndNearlySingularMatrices) {
   EXPECT_FALSE(lapack_cholesky(indefinite.data(), 2, 1e-14));
   std::vector<double> nearly = {1.0, 1.0 - 1e-15, 1.0 - 1e-15, 1.0};
   EXPECT_FALSE(lapack_cholesky(nearly.data(), 2, 3e-14));
+}
+
+// The tries of a fit call the routines from several threads at once, each on
+// its own matrix: each call gives what it gives alone, bit for bit.
+TEST(LapackCholesky, CallsFromSeveralThreadsAtOnceGiveTheSerialResult) {
+  for (int n : {33, 120}) {
+    const int rounds = 20000 / n;
+    std::vector<double> a[2] = {spd_matrix(n), spd_matrix(n)};
+    for (double& v : a[1]) v = v * v;  // another positive definite matrix
+    std::vector<double> serial[2], x_serial[2];
+    for (int t = 0; t < 2; t++) {
+      serial[t] = a[t];
+      x_serial[t].assign(n, 1.0);
+      ASSERT_TRUE(lapack_cholesky(serial[t].data(), n, 1e-14));
+      lapack_solve_lower(serial[t].data(), n, x_serial[t].data());
+      lapack_solve_lower_transposed(serial[t].data(), n, x_serial[t].data());
+      lapack_inverse_from_cholesky(serial[t].data(), n);
+    }
+    std::atomic<int> differing{0};
+    auto work = [&](int t) {
+      for (int r = 0; r < rounds; r++) {
+        std::vector<double> m = a[t], x(n, 1.0);
+        if (!lapack_cholesky(m.data(), n, 1e-14)) differing++;
+        lapack_solve_lower(m.data(), n, x.data());
+        lapack_solve_lower_transposed(m.data(), n, x.data());
+        lapack_inverse_from_cholesky(m.data(), n);
+        if (m != serial[t] || x != x_serial[t]) differing++;
+      }
+    };
+    std::thread first(work, 0), second(work, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(differing.load(), 0) << "n = " << n;
+  }
 }

@@ -1,7 +1,5 @@
 // The allocation registry: list order and counts, lookups, and every fatal
 // misuse with its exact text.
-#include "numeric/alloc_registry.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "fatal_test_support.h"
+#include "numeric/alloc_registry.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 
@@ -177,7 +177,7 @@ TEST(AllocRegistry, SwitchStartsOnAndCanBeTurnedOff) {
 TEST(AllocRegistryDeathTest, RealVectorMisuseIsFatal) {
   TrackingScope on(true);
   double local = 0.0;
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double* v = generic_alloc(0, nullptr, 3);
         generic_alloc(0, v, 3);
@@ -185,15 +185,15 @@ TEST(AllocRegistryDeathTest, RealVectorMisuseIsFatal) {
       ExitedWithCode(1),
       fatal_text("generic_alloc: (1) Trying to allocate existing pointer. \n \t (2) Pointer not "
                  "initialized to NULL"));
-  EXPECT_EXIT(generic_alloc(3, &local, 4), ExitedWithCode(1),
-              fatal_text("generic_alloc: Trying to reallocate nonexisting pointer."));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(generic_alloc(3, &local, 4), ExitedWithCode(1),
+                    fatal_text("generic_alloc: Trying to reallocate nonexisting pointer."));
+  EXPECT_FATAL_EXIT(
       {
         double* v = generic_alloc(0, nullptr, 3);
         generic_alloc(2, v, 4);
       },
       ExitedWithCode(1), fatal_text("generic_alloc: Trying to reallocate with incorrect old n"));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double* v = generic_alloc(0, nullptr, 3);
         generic_alloc(4, v, 0);
@@ -202,20 +202,20 @@ TEST(AllocRegistryDeathTest, RealVectorMisuseIsFatal) {
   const std::string free_missing =
       fatal_text("generic_alloc: (1) Trying to free nonexisting pointer. \n \t (2) Pointer "
                  "reAssignment without change in list");
-  EXPECT_EXIT(generic_alloc(3, &local, 0), ExitedWithCode(1), free_missing);
-  EXPECT_EXIT(generic_alloc(3, nullptr, 0), ExitedWithCode(1), free_missing);
-  EXPECT_EXIT(generic_alloc(0, nullptr, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc: Code Bug",
-                         regex_literal("oldn: 0 newn: 0 vec address: (nil) seek: 0\n")));
-  EXPECT_EXIT(generic_alloc(2, nullptr, 5), ExitedWithCode(1),
-              fatal_text("generic_alloc: Code Bug",
-                         regex_literal("oldn: 2 newn: 5 vec address: (nil) seek: 0\n")));
+  EXPECT_FATAL_EXIT(generic_alloc(3, &local, 0), ExitedWithCode(1), free_missing);
+  EXPECT_FATAL_EXIT(generic_alloc(3, nullptr, 0), ExitedWithCode(1), free_missing);
+  EXPECT_FATAL_EXIT(generic_alloc(0, nullptr, 0), ExitedWithCode(1),
+                    fatal_text("generic_alloc: Code Bug",
+                               regex_literal("oldn: 0 newn: 0 vec address: (nil) seek: 0\n")));
+  EXPECT_FATAL_EXIT(generic_alloc(2, nullptr, 5), ExitedWithCode(1),
+                    fatal_text("generic_alloc: Code Bug",
+                               regex_literal("oldn: 2 newn: 5 vec address: (nil) seek: 0\n")));
 }
 
 TEST(AllocRegistryDeathTest, IntegerVectorMisuseIsFatal) {
   TrackingScope on(true);
   int local = 0;
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         int* v = generic_alloc_i(0, nullptr, 3);
         generic_alloc_i(0, v, 3);
@@ -223,34 +223,35 @@ TEST(AllocRegistryDeathTest, IntegerVectorMisuseIsFatal) {
       ExitedWithCode(1),
       fatal_text("generic_alloc i: (1) Trying to allocate existing pointer. \n (2) Pointer not "
                  "initialized to NULL "));
-  EXPECT_EXIT(generic_alloc_i(3, &local, 4), ExitedWithCode(1),
-              fatal_text("generic_alloc i: Trying to reallocate nonexisting pointer."));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(generic_alloc_i(3, &local, 4), ExitedWithCode(1),
+                    fatal_text("generic_alloc i: Trying to reallocate nonexisting pointer."));
+  EXPECT_FATAL_EXIT(
       {
         int* v = generic_alloc_i(0, nullptr, 3);
         generic_alloc_i(2, v, 4);
       },
       ExitedWithCode(1), fatal_text("generic_alloc i: Trying to reallocate with incorrect old n"));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         int* v = generic_alloc_i(0, nullptr, 3);
         generic_alloc_i(4, v, 0);
       },
       ExitedWithCode(1),
       fatal_text("generic_alloc i: Trying to free pointer with incorrect old n"));
-  EXPECT_EXIT(generic_alloc_i(3, &local, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc i: (1) Trying to free nonexisting pointer. \n (2) Pointer "
-                         "reassignment without change in list "));
-  EXPECT_EXIT(generic_alloc_i(3, nullptr, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc i: Code Bug"));
-  EXPECT_EXIT(generic_alloc_i(0, nullptr, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc i: Code Bug"));
+  EXPECT_FATAL_EXIT(
+      generic_alloc_i(3, &local, 0), ExitedWithCode(1),
+      fatal_text("generic_alloc i: (1) Trying to free nonexisting pointer. \n (2) Pointer "
+                 "reassignment without change in list "));
+  EXPECT_FATAL_EXIT(generic_alloc_i(3, nullptr, 0), ExitedWithCode(1),
+                    fatal_text("generic_alloc i: Code Bug"));
+  EXPECT_FATAL_EXIT(generic_alloc_i(0, nullptr, 0), ExitedWithCode(1),
+                    fatal_text("generic_alloc i: Code Bug"));
 }
 
 TEST(AllocRegistryDeathTest, RowArrayMisuseIsFatal) {
   TrackingScope on(true);
   double* local = nullptr;
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** m = generic_alloc_dr(0, nullptr, 3);
         generic_alloc_dr(0, m, 3);
@@ -258,28 +259,29 @@ TEST(AllocRegistryDeathTest, RowArrayMisuseIsFatal) {
       ExitedWithCode(1),
       fatal_text("generic_alloc dr: (1) Trying to allocate existing pointer. \n (2) Pointer not "
                  "initialized to NULL"));
-  EXPECT_EXIT(generic_alloc_dr(3, &local, 4), ExitedWithCode(1),
-              fatal_text("generic_alloc dr: Trying to reallocate nonexisting pointer."));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(generic_alloc_dr(3, &local, 4), ExitedWithCode(1),
+                    fatal_text("generic_alloc dr: Trying to reallocate nonexisting pointer."));
+  EXPECT_FATAL_EXIT(
       {
         double** m = generic_alloc_dr(0, nullptr, 3);
         generic_alloc_dr(4, m, 0);
       },
       ExitedWithCode(1),
       fatal_text("generic_alloc dr:Trying to free pointer with incorrect old n"));
-  EXPECT_EXIT(generic_alloc_dr(3, &local, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc dr: (1) Trying to free nonexisting pointer. \n (2) pointer "
-                         "reassignment without change in list"));
-  EXPECT_EXIT(generic_alloc_dr(3, nullptr, 0), ExitedWithCode(1),
-              fatal_text("generic_alloc dr: Code Bug."));
-  EXPECT_EXIT(generic_alloc_dr(2, nullptr, 2), ExitedWithCode(1),
-              fatal_text("generic_alloc dr: Code Bug."));
+  EXPECT_FATAL_EXIT(
+      generic_alloc_dr(3, &local, 0), ExitedWithCode(1),
+      fatal_text("generic_alloc dr: (1) Trying to free nonexisting pointer. \n (2) pointer "
+                 "reassignment without change in list"));
+  EXPECT_FATAL_EXIT(generic_alloc_dr(3, nullptr, 0), ExitedWithCode(1),
+                    fatal_text("generic_alloc dr: Code Bug."));
+  EXPECT_FATAL_EXIT(generic_alloc_dr(2, nullptr, 2), ExitedWithCode(1),
+                    fatal_text("generic_alloc dr: Code Bug."));
 }
 
 TEST(AllocRegistryDeathTest, RowArrayResizeWithWrongCountDumpsTheListFirst) {
   TrackingScope on(true);
   const std::string address = "0x[0-9a-f]+";
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         stdout_into_stderr();
         drain(kRows);
@@ -297,7 +299,7 @@ TEST(AllocRegistryDeathTest, RowArrayResizeWithWrongCountDumpsTheListFirst) {
 
 TEST(AllocRegistryDeathTest, RemovingTheOnlyEntryEmptiesTheList) {
   TrackingScope on(true);
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         drain(kReal);
         double x[1];
@@ -312,7 +314,7 @@ TEST(AllocRegistryDeathTest, RemovingTheOnlyEntryEmptiesTheList) {
         add_list(false, 2, x);
       },
       ExitedWithCode(1), fatal_text("add_list: Code Bug (size_list ==0, add=FALSE "));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         drain(kInt);
         int x[1];
@@ -322,7 +324,7 @@ TEST(AllocRegistryDeathTest, RemovingTheOnlyEntryEmptiesTheList) {
         add_list_i(false, 1, x);
       },
       ExitedWithCode(1), fatal_text("add_list: Code Bug (size_int_list ==0, add=FALSE "));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         drain(kRows);
         double* x[1];
@@ -356,7 +358,7 @@ struct ReferenceList {
 };
 
 TEST(AllocRegistryDeathTest, ListBehavesAsDocumentedUnderLongRandomUse) {
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         drain(kInt);
         int pool[40];
@@ -370,8 +372,9 @@ TEST(AllocRegistryDeathTest, ListBehavesAsDocumentedUnderLongRandomUse) {
             ref.entries.emplace_back(p, n);
           } else {
             // Mostly listed addresses, sometimes one that is not.
-            if (rng() % 8 != 0) p = static_cast<int*>(const_cast<void*>(
-                                    ref.entries[rng() % ref.entries.size()].first));
+            if (rng() % 8 != 0)
+              p = static_cast<int*>(
+                  const_cast<void*>(ref.entries[rng() % ref.entries.size()].first));
             add_list_i(false, n, p);
             if (ref.entries.size() == 1)
               ref.entries.clear();
@@ -395,7 +398,7 @@ TEST(AllocRegistryDeathTest, ListBehavesAsDocumentedUnderLongRandomUse) {
 }
 
 TEST(AllocRegistryDeathTest, StorageFromBeforeSwitchOffIsReleasedPlainlyAndStaysListed) {
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         set_alloc_tracking(true);
         double* v = nullptr;

@@ -1,14 +1,14 @@
 // Vectors and matrices: resizing keeps values, rows are separate blocks,
 // string slots are 30 characters, zero counts are fatal; each case runs with
 // the allocation registry on and off.
-#include "numeric/storage.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "fatal_test_support.h"
 #include "numeric/alloc_registry.h"
+#include "numeric/storage.h"
 #include "numeric_test_support.h"
 
 namespace {
@@ -188,35 +188,36 @@ TEST_P(StorageBothModesDeathTest, ZeroCountsAreFatalBeforeAnythingElse) {
   StringSlot* sv = nullptr;
   double** m = nullptr;
   StringSlot** sm = nullptr;
-  EXPECT_EXIT(alloc_real_vector(0, &v), ExitedWithCode(1),
-              fatal_text("alloc_real_vector: dimensions == 0"));
-  EXPECT_EXIT(alloc_int_vector(0, &iv), ExitedWithCode(1),
-              fatal_text("alloc_int_vector: dimensions == 0"));
-  EXPECT_EXIT(alloc_char_vector(0, &cv), ExitedWithCode(1),
-              fatal_text("alloc_char_vector: dimensions == 0"));
-  EXPECT_EXIT(alloc_string_vector(0, &sv), ExitedWithCode(1),
-              fatal_text("alloc string vector: dimensions == 0"));
-  EXPECT_EXIT(morealloc(3, &v, 0), ExitedWithCode(1), fatal_text("morealloc: dimensions == 0"));
-  EXPECT_EXIT(realloc_int_vector(3, &iv, 0), ExitedWithCode(1),
-              fatal_text("realloc_int_vector: dimensions == 0"));
-  EXPECT_EXIT(realloc_string_vector(3, &sv, 0), ExitedWithCode(1),
-              fatal_text("realloc_string_vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(alloc_real_vector(0, &v), ExitedWithCode(1),
+                    fatal_text("alloc_real_vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(alloc_int_vector(0, &iv), ExitedWithCode(1),
+                    fatal_text("alloc_int_vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(alloc_char_vector(0, &cv), ExitedWithCode(1),
+                    fatal_text("alloc_char_vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(alloc_string_vector(0, &sv), ExitedWithCode(1),
+                    fatal_text("alloc string vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(morealloc(3, &v, 0), ExitedWithCode(1),
+                    fatal_text("morealloc: dimensions == 0"));
+  EXPECT_FATAL_EXIT(realloc_int_vector(3, &iv, 0), ExitedWithCode(1),
+                    fatal_text("realloc_int_vector: dimensions == 0"));
+  EXPECT_FATAL_EXIT(realloc_string_vector(3, &sv, 0), ExitedWithCode(1),
+                    fatal_text("realloc_string_vector: dimensions == 0"));
 
   const std::string real_zero = fatal_text("realloc real matrix: 0 columns and / or 0 rows");
-  EXPECT_EXIT(realloc_real_matrix(0, 2, &m, 2, 2), ExitedWithCode(1), real_zero);
-  EXPECT_EXIT(realloc_real_matrix(2, 0, &m, 2, 2), ExitedWithCode(1), real_zero);
-  EXPECT_EXIT(realloc_real_matrix(2, 2, &m, 0, 2), ExitedWithCode(1), real_zero);
-  EXPECT_EXIT(realloc_real_matrix(2, 2, &m, 2, 0), ExitedWithCode(1), real_zero);
+  EXPECT_FATAL_EXIT(realloc_real_matrix(0, 2, &m, 2, 2), ExitedWithCode(1), real_zero);
+  EXPECT_FATAL_EXIT(realloc_real_matrix(2, 0, &m, 2, 2), ExitedWithCode(1), real_zero);
+  EXPECT_FATAL_EXIT(realloc_real_matrix(2, 2, &m, 0, 2), ExitedWithCode(1), real_zero);
+  EXPECT_FATAL_EXIT(realloc_real_matrix(2, 2, &m, 2, 0), ExitedWithCode(1), real_zero);
   const std::string string_zero = fatal_text("realloc  string matrix: 0 columns and / or 0 rows");
-  EXPECT_EXIT(realloc_string_matrix(0, 2, &sm, 2, 2), ExitedWithCode(1), string_zero);
-  EXPECT_EXIT(realloc_string_matrix(2, 0, &sm, 2, 2), ExitedWithCode(1), string_zero);
-  EXPECT_EXIT(realloc_string_matrix(2, 2, &sm, 0, 2), ExitedWithCode(1), string_zero);
-  EXPECT_EXIT(realloc_string_matrix(2, 2, &sm, 2, 0), ExitedWithCode(1), string_zero);
+  EXPECT_FATAL_EXIT(realloc_string_matrix(0, 2, &sm, 2, 2), ExitedWithCode(1), string_zero);
+  EXPECT_FATAL_EXIT(realloc_string_matrix(2, 0, &sm, 2, 2), ExitedWithCode(1), string_zero);
+  EXPECT_FATAL_EXIT(realloc_string_matrix(2, 2, &sm, 0, 2), ExitedWithCode(1), string_zero);
+  EXPECT_FATAL_EXIT(realloc_string_matrix(2, 2, &sm, 2, 0), ExitedWithCode(1), string_zero);
 }
 
 TEST(StorageRegistryOnDeathTest, MisuseIsReportedByTheRegistry) {
   TrackingScope on(true);
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** m = nullptr;
         alloc_real_matrix(2, 2, &m);
@@ -224,14 +225,14 @@ TEST(StorageRegistryOnDeathTest, MisuseIsReportedByTheRegistry) {
       },
       ExitedWithCode(1),
       fatal_text("alloc_real_matrix:Trying to allocate existing matrix pointer."));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double* v = nullptr;
         alloc_real_vector(3, &v);
         free_real_vector(4, &v);
       },
       ExitedWithCode(1), fatal_text("generic_alloc: Trying to free pointer with incorrect old n"));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         int* v = nullptr;
         alloc_int_vector(3, &v);
@@ -239,15 +240,14 @@ TEST(StorageRegistryOnDeathTest, MisuseIsReportedByTheRegistry) {
       },
       ExitedWithCode(1), fatal_text("generic_alloc i: Trying to reallocate with incorrect old n"));
   // Growing resizes the row array first; shrinking resizes the rows first.
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** m = nullptr;
         alloc_real_matrix(2, 3, &m);
         realloc_real_matrix(3, 3, &m, 4, 3);
       },
-      ExitedWithCode(1),
-      fatal_text("generic_alloc dr: Trying to reallocate with incorrect old n"));
-  EXPECT_EXIT(
+      ExitedWithCode(1), fatal_text("generic_alloc dr: Trying to reallocate with incorrect old n"));
+  EXPECT_FATAL_EXIT(
       {
         double** m = nullptr;
         alloc_real_matrix(2, 3, &m);
@@ -255,14 +255,14 @@ TEST(StorageRegistryOnDeathTest, MisuseIsReportedByTheRegistry) {
       },
       ExitedWithCode(1), fatal_text("generic_alloc: Trying to reallocate with incorrect old n"));
   // A resize of a matrix that was never allocated is refused, shrinking or not.
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** m = nullptr;
         realloc_real_matrix(3, 2, &m, 1, 2);
       },
       ExitedWithCode(1), fatal_text("generic_alloc dr: Code Bug."));
   // A matrix with no columns is refused by the registry.
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** m = nullptr;
         alloc_real_matrix(2, 0, &m);

@@ -1,7 +1,5 @@
 // Vector and matrix utilities: grids, the index odometer, axis distances,
 // combinatorics, text joining, minima, copies with offsets and products.
-#include "numeric/vecutil.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
+#include "numeric/vecutil.h"
 #include "numeric_test_support.h"
 
 namespace {
@@ -91,9 +91,9 @@ TEST_F(VecUtil, PermGridStepsLikeAnOdometer) {
 TEST_F(VecUtilDeathTest, GridAndPermGridRefuseDegenerateInput) {
   const int levels[1] = {2};
   int counter[1] = {0};
-  EXPECT_EXIT(PermGrid(0, levels, counter), ExitedWithCode(1),
-              fatal_text("PermGrid: dimension is zero or negative."));
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(PermGrid(0, levels, counter), ExitedWithCode(1),
+                    fatal_text("PermGrid: dimension is zero or negative."));
+  EXPECT_FATAL_EXIT(
       {
         double** ranges = make_matrix(1, 2, {0.0, 1.0});
         double** g = nullptr;
@@ -102,7 +102,7 @@ TEST_F(VecUtilDeathTest, GridAndPermGridRefuseDegenerateInput) {
       },
       ExitedWithCode(1), fatal_text("grid(): Code Bug : <=1 on grid"));
   // A point count beyond an int would wrap and under-allocate.
-  EXPECT_EXIT(
+  EXPECT_FATAL_EXIT(
       {
         double** ranges = make_matrix(40, 2, std::vector<double>(80, 1.0));
         double** g = nullptr;
@@ -161,12 +161,13 @@ TEST_F(VecUtilDeathTest, MinDistanceRefusesBadDirectionOrOutsidePoint) {
   double out[1];
   const double inside[1] = {0.5};
   const int sideways[1] = {0};
-  EXPECT_EXIT(min_distance_each_dim(1, 1, inside, X, ranges, sideways, out), ExitedWithCode(1),
-              fatal_text("min_distance_each_dim: Code Bug , direction!= -1,1"));
+  EXPECT_FATAL_EXIT(min_distance_each_dim(1, 1, inside, X, ranges, sideways, out),
+                    ExitedWithCode(1),
+                    fatal_text("min_distance_each_dim: Code Bug , direction!= -1,1"));
   const double above[1] = {1.5};
   const int up[1] = {1};
-  EXPECT_EXIT(min_distance_each_dim(1, 1, above, X, ranges, up, out), ExitedWithCode(1),
-              fatal_text("min_distance_each_dim: Code Bug, temp<0"));
+  EXPECT_FATAL_EXIT(min_distance_each_dim(1, 1, above, X, ranges, up, out), ExitedWithCode(1),
+                    fatal_text("min_distance_each_dim: Code Bug, temp<0"));
   free_real_matrix(1, 1, &X);
   free_real_matrix(1, 2, &ranges);
 }
@@ -181,14 +182,15 @@ TEST_F(VecUtil, ChooseAndFactorial) {
 }
 
 TEST_F(VecUtilDeathTest, ChooseAndFactorialRefuseOutOfRange) {
-  EXPECT_EXIT(choose(11, 1), ExitedWithCode(1),
-              fatal_text("choose: rewrite procedure, can't handle n>10"));
-  EXPECT_EXIT(choose(3, 4), ExitedWithCode(1), fatal_text("choose: i>n , mathematical nonsense\n"));
-  EXPECT_EXIT(factorial(-1), ExitedWithCode(1),
-              fatal_text("factorial: (n<0) or (n is not an integer)"));
+  EXPECT_FATAL_EXIT(choose(11, 1), ExitedWithCode(1),
+                    fatal_text("choose: rewrite procedure, can't handle n>10"));
+  EXPECT_FATAL_EXIT(choose(3, 4), ExitedWithCode(1),
+                    fatal_text("choose: i>n , mathematical nonsense\n"));
+  EXPECT_FATAL_EXIT(factorial(-1), ExitedWithCode(1),
+                    fatal_text("factorial: (n<0) or (n is not an integer)"));
   // 13! does not fit a 32-bit int.
-  EXPECT_EXIT(factorial(13), ExitedWithCode(1),
-              fatal_text("factorial: n! where n>12, number too large"));
+  EXPECT_FATAL_EXIT(factorial(13), ExitedWithCode(1),
+                    fatal_text("factorial: n! where n>12, number too large"));
 }
 
 TEST_F(VecUtil, JoinStringsStopsBeforeTheCapacity) {
@@ -221,13 +223,13 @@ TEST_F(VecUtilDeathTest, EmptyInputsAreFatal) {
   double v[1] = {0.0};
   int position = 0;
   const std::string empty = fatal_text("Real_Minimum: Minimum of empty set of numbers");
-  EXPECT_EXIT(Real_Minimum(0, v), ExitedWithCode(1), empty);
-  EXPECT_EXIT(real_minimum_index(0, v, &position), ExitedWithCode(1), empty);
-  EXPECT_EXIT(init_real_vec(1.0, 0, v), ExitedWithCode(1),
-              fatal_text("init_real_vec: Vector has n==0"));
+  EXPECT_FATAL_EXIT(Real_Minimum(0, v), ExitedWithCode(1), empty);
+  EXPECT_FATAL_EXIT(real_minimum_index(0, v, &position), ExitedWithCode(1), empty);
+  EXPECT_FATAL_EXIT(init_real_vec(1.0, 0, v), ExitedWithCode(1),
+                    fatal_text("init_real_vec: Vector has n==0"));
   double* rows[1] = {v};
-  EXPECT_EXIT(init_diag_mat(1.0, 0, rows), ExitedWithCode(1),
-              fatal_text("init_diag_mat: Matrix has n==0"));
+  EXPECT_FATAL_EXIT(init_diag_mat(1.0, 0, rows), ExitedWithCode(1),
+                    fatal_text("init_diag_mat: Matrix has n==0"));
 }
 
 TEST_F(VecUtil, FindStringGivesFirstPositionFromOne) {
@@ -286,12 +288,12 @@ TEST_F(VecUtilDeathTest, NegativeOffsetsAreFatal) {
   double** m = make_matrix(1, 1, {1.0});
   StringSlot** text = nullptr;
   alloc_string_matrix(1, 1, &text);
-  EXPECT_EXIT(copy_matrix_offsets(1, 1, m, -1, m, 0), ExitedWithCode(1),
-              fatal_text("copy_matrix with offsets: one of the  offset <0 "));
-  EXPECT_EXIT(copy_matrix_offsets(1, 1, m, 0, m, -1), ExitedWithCode(1),
-              fatal_text("copy_matrix with offsets: one of the  offset <0 "));
-  EXPECT_EXIT(copy_matrix_real_to_string(1, 1, m, 0, text, -2), ExitedWithCode(1),
-              fatal_text("copy_matrix real to string with offsets: one of the  offset <0 "));
+  EXPECT_FATAL_EXIT(copy_matrix_offsets(1, 1, m, -1, m, 0), ExitedWithCode(1),
+                    fatal_text("copy_matrix with offsets: one of the  offset <0 "));
+  EXPECT_FATAL_EXIT(copy_matrix_offsets(1, 1, m, 0, m, -1), ExitedWithCode(1),
+                    fatal_text("copy_matrix with offsets: one of the  offset <0 "));
+  EXPECT_FATAL_EXIT(copy_matrix_real_to_string(1, 1, m, 0, text, -2), ExitedWithCode(1),
+                    fatal_text("copy_matrix real to string with offsets: one of the  offset <0 "));
   free_string_matrix(1, 1, &text);
   free_real_matrix(1, 1, &m);
 }
@@ -322,11 +324,11 @@ TEST_F(VecUtilDeathTest, LeaveOneOutIndexMustLieInside) {
   double out[2];
   const std::string vec_text =
       fatal_text("copy_real_vector_minus_one:(omit index>vector length)or <0");
-  EXPECT_EXIT(copy_real_vector_minus_one(2, v, 2, out), ExitedWithCode(1), vec_text);
-  EXPECT_EXIT(copy_real_vector_minus_one(2, v, -1, out), ExitedWithCode(1), vec_text);
+  EXPECT_FATAL_EXIT(copy_real_vector_minus_one(2, v, 2, out), ExitedWithCode(1), vec_text);
+  EXPECT_FATAL_EXIT(copy_real_vector_minus_one(2, v, -1, out), ExitedWithCode(1), vec_text);
   double** m = make_matrix(2, 1, {1, 2});
-  EXPECT_EXIT(copy_real_matrix_minus_1row(2, 1, m, 2, m), ExitedWithCode(1),
-              fatal_text("copy_real_matrix_minus_1row:(omit index>vector length)or <0"));
+  EXPECT_FATAL_EXIT(copy_real_matrix_minus_1row(2, 1, m, 2, m), ExitedWithCode(1),
+                    fatal_text("copy_real_matrix_minus_1row:(omit index>vector length)or <0"));
   free_real_matrix(2, 1, &m);
 }
 

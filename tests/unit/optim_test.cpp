@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/interpreter.h"
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "numeric_test_support.h"
 #include "optim/minimize.h"
@@ -38,7 +39,7 @@ void reset_record() {
   g_points.clear();
 }
 
-double rosenbrock(double* x, int n) {
+double rosenbrock(double* x, int n, void* = nullptr) {
   record(x, n);
   double s = 0.0;
   for (int i = 0; i + 1 < n; i++) {
@@ -50,7 +51,7 @@ double rosenbrock(double* x, int n) {
 }
 
 // Minimum 3.5 at c_i = 0.5 * (i + 1) - 1.
-double shifted_quadratic(double* x, int n) {
+double shifted_quadratic(double* x, int n, void* = nullptr) {
   record(x, n);
   double s = 3.5;
   for (int i = 0; i < n; i++) {
@@ -60,7 +61,7 @@ double shifted_quadratic(double* x, int n) {
   return s;
 }
 
-double constant_one(double* x, int n) {
+double constant_one(double* x, int n, void* = nullptr) {
   record(x, n);
   return 1.0;
 }
@@ -76,7 +77,7 @@ struct Start {
     for (int i = 0; i <= n; i++) {
       for (int j = 0; j < n; j++) p[i][j] = first + (j % 2 == 1 ? 2.2 : 0.0);
       if (i > 0) p[i][i - 1] += step;
-      y[i] = f ? f(p[i], n) : 0.0;
+      y[i] = f ? f(p[i], n, nullptr) : 0.0;
     }
   }
   ~Start() {
@@ -92,7 +93,7 @@ TEST(SimplexTest, FindsTheMinimumOfAShiftedQuadratic) {
   for (int n = 2; n <= 8; n++) {
     Start s(n, shifted_quadratic, 2.0, 1.0);
     reset_record();
-    const int evals = minimize(shifted_quadratic, 0.0, 1e-15, 100000, n, s.p, s.y, "simplex");
+    const int evals = minimize(shifted_quadratic, nullptr, 0.0, 1e-15, 100000, n, s.p, s.y, "simplex");
     EXPECT_EQ(evals, g_calls) << n;
     EXPECT_LT(evals, 100000) << n;
     EXPECT_NEAR(s.y[0], 3.5, 1e-9) << n;
@@ -115,7 +116,7 @@ TEST(SimplexTest, FollowsTheRosenbrockValley) {
         if (i > 0) s.p[i][i - 1] += 0.5;
         s.y[i] = rosenbrock(s.p[i], n);
       }
-      minimize(rosenbrock, 1e-30, 1e-14, 200000, n, s.p, s.y, "simplex");
+      minimize(rosenbrock, nullptr, 1e-30, 1e-14, 200000, n, s.p, s.y, "simplex");
       for (int j = 0; j < n; j++) x[j] = s.p[0][j];
       best = s.y[0];
     }
@@ -129,7 +130,7 @@ TEST(SimplexTest, EqualValuesStopBeforeAnyEvaluation) {
   double* row0 = s.p[0];
   const std::vector<double> before(row0, row0 + 3);
   reset_record();
-  EXPECT_EQ(minimize(constant_one, 0.0, 0.0, 1000, 3, s.p, s.y, "simplex"), 0);
+  EXPECT_EQ(minimize(constant_one, nullptr, 0.0, 0.0, 1000, 3, s.p, s.y, "simplex"), 0);
   EXPECT_EQ(g_calls, 0);
   EXPECT_EQ(s.p[0], row0);
   EXPECT_EQ(std::vector<double>(s.p[0], s.p[0] + 3), before);
@@ -142,7 +143,7 @@ TEST(SimplexTest, TiedBestVerticesKeepTheLowerRow) {
   double* row1 = s.p[1];
   double* row0 = s.p[0];
   // maxcount 0: ranked once, then stopped.
-  EXPECT_EQ(minimize(shifted_quadratic, 0.0, 0.0, 0, 3, s.p, s.y, "simplex"), 0);
+  EXPECT_EQ(minimize(shifted_quadratic, nullptr, 0.0, 0.0, 0, 3, s.p, s.y, "simplex"), 0);
   EXPECT_EQ(s.p[0], row1);  // the row pointers were exchanged
   EXPECT_EQ(s.p[1], row0);
   EXPECT_EQ(s.y[0], 2.0);
@@ -153,7 +154,7 @@ TEST(SimplexTest, EvaluationLimitStopsAtTheFirstCheckPastIt) {
   for (int limit : {1, 5, 17, 40}) {
     Start s(4, rosenbrock, -1.0, 0.3);
     reset_record();
-    const int evals = minimize(rosenbrock, 0.0, 0.0, limit, 4, s.p, s.y, "simplex");
+    const int evals = minimize(rosenbrock, nullptr, 0.0, 0.0, limit, 4, s.p, s.y, "simplex");
     EXPECT_EQ(evals, g_calls);
     EXPECT_GE(evals, limit);
     // One step costs at most 2 trials plus a shrink of n evaluations.
@@ -176,7 +177,7 @@ TEST(SimplexTest, ReflectionIsTheFirstTrial) {
   for (int i = 1; i < 3; i++)
     if (s.y[i] > s.y[ihi]) ihi = i;
   reset_record();
-  minimize(shifted_quadratic, 0.0, 0.0, 1, 2, s.p, s.y, "simplex");
+  minimize(shifted_quadratic, nullptr, 0.0, 0.0, 1, 2, s.p, s.y, "simplex");
   ASSERT_GE(g_calls, 1);
   for (int j = 0; j < 2; j++) {
     const double sum = v[0][j] + v[1][j] + v[2][j];
@@ -191,7 +192,7 @@ TEST(PowellTest, FindsTheMinimumOfAShiftedQuadratic) {
   for (int n = 2; n <= 8; n++) {
     Start s(n, nullptr, 2.0, 0.0);
     reset_record();
-    const int it = minimize(shifted_quadratic, 0.0, 1e-12, 1000, n, s.p, s.y, "powell");
+    const int it = minimize(shifted_quadratic, nullptr, 0.0, 1e-12, 1000, n, s.p, s.y, "powell");
     EXPECT_LT(it, 1000) << n;
     EXPECT_NEAR(s.y[0], 3.5, 1e-9) << n;
     for (int j = 0; j < n; j++) EXPECT_NEAR(s.p[0][j], 0.5 * (j + 1) - 1.0, 1e-4) << n;
@@ -202,7 +203,7 @@ TEST(PowellTest, FindsTheMinimumOfAShiftedQuadratic) {
 TEST(PowellTest, FollowsTheRosenbrockValley) {
   for (int n = 2; n <= 8; n++) {
     Start s(n, nullptr, -1.0, 0.0);
-    const int it = minimize(rosenbrock, 0.0, 1e-14, 10000, n, s.p, s.y, "powell");
+    const int it = minimize(rosenbrock, nullptr, 0.0, 1e-14, 10000, n, s.p, s.y, "powell");
     EXPECT_LT(it, 10000) << n;
     EXPECT_LT(s.y[0], 1e-8) << n;
     for (int j = 0; j < n; j++) EXPECT_NEAR(s.p[0][j], 1.0, 1e-3) << n;
@@ -212,7 +213,7 @@ TEST(PowellTest, FollowsTheRosenbrockValley) {
 TEST(PowellTest, IterationLimitAndImmediateConvergence) {
   {
     Start s(3, nullptr, -1.0, 0.0);
-    EXPECT_EQ(minimize(rosenbrock, 0.0, 1e-14, 1, 3, s.p, s.y, "powell"), 1);
+    EXPECT_EQ(minimize(rosenbrock, nullptr, 0.0, 1e-14, 1, 3, s.p, s.y, "powell"), 1);
     EXPECT_LT(s.y[0], rosenbrock(s.p[1], 3));  // one sweep made progress
     EXPECT_EQ(s.y[0], rosenbrock(s.p[0], 3));
   }
@@ -220,13 +221,13 @@ TEST(PowellTest, IterationLimitAndImmediateConvergence) {
     // At the minimum already: the first sweep meets the tolerance.
     Start s(3, nullptr, 1.0, 0.0);
     for (int j = 0; j < 3; j++) s.p[0][j] = 0.5 * (j + 1) - 1.0;
-    EXPECT_EQ(minimize(shifted_quadratic, 0.0, 1e-10, 1, 3, s.p, s.y, "powell"), 0);
+    EXPECT_EQ(minimize(shifted_quadratic, nullptr, 0.0, 1e-10, 1, 3, s.p, s.y, "powell"), 0);
     EXPECT_EQ(s.y[0], 3.5);
   }
   {
     // maxcount <= 0 is never reached: runs until the tolerance is met.
     Start s(2, nullptr, -1.0, 0.0);
-    const int it = minimize(rosenbrock, 0.0, 1e-14, 0, 2, s.p, s.y, "powell");
+    const int it = minimize(rosenbrock, nullptr, 0.0, 1e-14, 0, 2, s.p, s.y, "powell");
     EXPECT_GT(it, 1);
     EXPECT_LT(s.y[0], 1e-8);
   }
@@ -234,7 +235,7 @@ TEST(PowellTest, IterationLimitAndImmediateConvergence) {
 
 // (x - 1)^2 + g_offset: a line search from 0 lowers it from 1 + offset to offset.
 double g_offset = 0.0;
-double offset_parabola(double* x, int n) {
+double offset_parabola(double* x, int n, void* = nullptr) {
   record(x, n);
   return (x[0] - 1.0) * (x[0] - 1.0) + g_offset;
 }
@@ -246,24 +247,24 @@ TEST(PowellTest, ConvergenceWeighsTheSweepsDecreaseAgainstTheTolerance) {
     g_offset = c;
     double x[1] = {0.0};
     double fret = 0.0;
-    EXPECT_EQ(powell(offset_parabola, x, 1, 1.0, 50, &fret), c < 0.5 ? 1 : 0) << c;
+    EXPECT_EQ(powell(offset_parabola, nullptr, x, 1, 1.0, 50, &fret), c < 0.5 ? 1 : 0) << c;
     EXPECT_NEAR(x[0], 1.0, 1e-3) << c;
   }
   // A sweep that changes nothing meets even a zero tolerance.
   double x[2] = {0.3, 0.7};
   double fret = 0.0;
-  EXPECT_EQ(powell(constant_one, x, 2, 0.0, 5, &fret), 0);
+  EXPECT_EQ(powell(constant_one, nullptr, x, 2, 0.0, 5, &fret), 0);
 }
 
 TEST(PowellTest, DirectionSetCarriesOverBetweenCallsOfTheSameDimension) {
   // A call of another dimension starts from the unit vectors.
   {
     Start s(2, nullptr, -1.0, 0.0);
-    minimize(rosenbrock, 0.0, 1e-14, 50, 2, s.p, s.y, "powell");
+    minimize(rosenbrock, nullptr, 0.0, 1e-14, 50, 2, s.p, s.y, "powell");
   }
   Start first(3, nullptr, -1.0, 0.0);
   reset_record();
-  minimize(rosenbrock, 0.0, 1e-14, 50, 3, first.p, first.y, "powell");
+  minimize(rosenbrock, nullptr, 0.0, 1e-14, 50, 3, first.p, first.y, "powell");
   // Evaluations: f(x), then the first line search at s = 0 and s = 1.
   ASSERT_GE(g_points.size(), 3u);
   for (int j = 0; j < 3; j++) EXPECT_EQ(g_points[2][j] - g_points[0][j], j == 0 ? 1.0 : 0.0);
@@ -283,7 +284,7 @@ TEST(PowellTest, DirectionSetCarriesOverBetweenCallsOfTheSameDimension) {
   // Same dimension: the second call searches first along the column 0 left behind.
   Start second(3, nullptr, 0.25, 0.0);
   reset_record();
-  minimize(shifted_quadratic, 0.0, 1e-12, 50, 3, second.p, second.y, "powell");
+  minimize(shifted_quadratic, nullptr, 0.0, 1e-12, 50, 3, second.p, second.y, "powell");
   ASSERT_GE(g_points.size(), 3u);
   for (int j = 0; j < 3; j++)
     EXPECT_DOUBLE_EQ(g_points[2][j], g_points[0][j] + left[j * 3 + 0]) << j;
@@ -291,28 +292,28 @@ TEST(PowellTest, DirectionSetCarriesOverBetweenCallsOfTheSameDimension) {
   // Another dimension resets to the unit vectors.
   Start other(2, nullptr, 0.25, 0.0);
   reset_record();
-  minimize(shifted_quadratic, 0.0, 1e-12, 50, 2, other.p, other.y, "powell");
+  minimize(shifted_quadratic, nullptr, 0.0, 1e-12, 50, 2, other.p, other.y, "powell");
   EXPECT_EQ(g_points[2][0] - g_points[0][0], 1.0);
   EXPECT_EQ(g_points[2][1] - g_points[0][1], 0.0);
 }
 
-double parabola(double s) { return (s - 0.3) * (s - 0.3) + 2.0; }
-double steep_left(double s) { return std::exp(-s) + 0.01 * s * s; }  // minimum far right
+double parabola(double s, void* = nullptr) { return (s - 0.3) * (s - 0.3) + 2.0; }
+double steep_left(double s, void* = nullptr) { return std::exp(-s) + 0.01 * s * s; }  // minimum far right
 
 TEST(PowellTest, BracketEnclosesTheMinimum) {
   for (LineFunction f : {parabola, steep_left}) {
     double a = 0.0, b = 1.0, c;
-    bracket_minimum(&a, &b, &c, f);
+    bracket_minimum(&a, &b, &c, f, nullptr);
     EXPECT_TRUE((a < b && b < c) || (c < b && b < a));
-    EXPECT_LE(f(b), f(a));
-    EXPECT_LE(f(b), f(c));
+    EXPECT_LE(f(b, nullptr), f(a, nullptr));
+    EXPECT_LE(f(b, nullptr), f(c, nullptr));
     double xmin;
-    const double fmin = brent(a, b, c, f, 0.0002, &xmin);
-    EXPECT_EQ(fmin, f(xmin));
+    const double fmin = brent(a, b, c, f, nullptr, 0.0002, &xmin);
+    EXPECT_EQ(fmin, f(xmin, nullptr));
   }
   double a = 0.0, b = 1.0, c, xmin;
-  bracket_minimum(&a, &b, &c, parabola);
-  EXPECT_NEAR(brent(a, b, c, parabola, 1e-8, &xmin), 2.0, 1e-15);
+  bracket_minimum(&a, &b, &c, parabola, nullptr);
+  EXPECT_NEAR(brent(a, b, c, parabola, nullptr, 1e-8, &xmin), 2.0, 1e-15);
   EXPECT_NEAR(xmin, 0.3, 1e-7);
 }
 
@@ -321,7 +322,7 @@ TEST(PowellTest, LineMinimizeScalesTheDirection) {
   double x[2] = {2.0, 3.0};
   double d[2] = {1.0, 0.0};
   double fret;
-  line_minimize(x, d, 2, &fret, shifted_quadratic);  // minimum along x0 at 0.5*1-1 = -0.5
+  line_minimize(x, d, 2, &fret, shifted_quadratic, nullptr);  // minimum along x0 at 0.5*1-1 = -0.5
   EXPECT_NEAR(x[0], -0.5, 1e-4);
   EXPECT_EQ(x[1], 3.0);
   EXPECT_EQ(d[1], 0.0);
@@ -333,20 +334,21 @@ TEST(PowellTest, LineMinimizeScalesTheDirection) {
 TEST(PowellDeathTest, BrentGivesUpAfterAHundredIterations) {
   double xmin;
   // A negative tolerance can never be met.
-  EXPECT_EXIT(brent(0.0, 0.4, 1.0, parabola, -1.0, &xmin), ::testing::ExitedWithCode(1),
-              fatal_pattern("Powell : Too many iterations in brent"));
+  EXPECT_FATAL_EXIT(brent(0.0, 0.4, 1.0, parabola, nullptr, -1.0, &xmin), ::testing::ExitedWithCode(1),
+                    fatal_pattern("Powell : Too many iterations in brent"));
 }
 
 TEST(MinimizeDeathTest, MethodNamesAreExactAndPowellNeedsADimension) {
   Start s(2, shifted_quadratic, 0.0, 1.0);
   for (const char* name : {"Simplex", "Powell", "", "simplex ", "nelder-mead"}) {
-    EXPECT_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 2, s.p, s.y, name),
-                ::testing::ExitedWithCode(1), fatal_pattern("minimize: Minimization method unknown"))
+    EXPECT_FATAL_EXIT(minimize(shifted_quadratic, nullptr, 0.0, 1e-8, 100, 2, s.p, s.y, name),
+                      ::testing::ExitedWithCode(1),
+                      fatal_pattern("minimize: Minimization method unknown"))
         << name;
   }
-  EXPECT_EXIT(minimize(shifted_quadratic, 0.0, 1e-8, 100, 0, s.p, s.y, "powell"),
-              ::testing::ExitedWithCode(1),
-              fatal_pattern("Minimize(Powell) : Dimension of ObjFunc is 0"));
+  EXPECT_FATAL_EXIT(minimize(shifted_quadratic, nullptr, 0.0, 1e-8, 100, 0, s.p, s.y, "powell"),
+                    ::testing::ExitedWithCode(1),
+                    fatal_pattern("Minimize(Powell) : Dimension of ObjFunc is 0"));
 }
 
 TEST(SimplexTest, ZeroDimensionsIsANoOp) {
@@ -356,7 +358,7 @@ TEST(SimplexTest, ZeroDimensionsIsANoOp) {
   alloc_real_vector(1, &y);
   y[0] = 4.0;
   reset_record();
-  EXPECT_EQ(minimize(shifted_quadratic, 0.0, 1e-8, 100, 0, p, y, "simplex"), 0);
+  EXPECT_EQ(minimize(shifted_quadratic, nullptr, 0.0, 1e-8, 100, 0, p, y, "simplex"), 0);
   EXPECT_EQ(g_calls, 0);
   EXPECT_EQ(y[0], 4.0);
   free_real_vector(1, &y);
@@ -497,17 +499,18 @@ TEST(TrafoDeathTest, InvalidRangesComeFirst) {
   x.v[0][0] = 0.5;
   x.v[0][1] = 2.0;
   for (const char* method : {"sin", "exp", "cubic"}) {
-    EXPECT_EXIT(trafo_ab_inf(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"))
+    EXPECT_FATAL_EXIT(trafo_ab_inf(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"))
         << method;
-    EXPECT_EXIT(trafo_inf_to_ab(1, 2, x.v, bad.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_inf_to_ab: their are range intervals [a,b] with a>=b"))
+    EXPECT_FATAL_EXIT(trafo_inf_to_ab(1, 2, x.v, bad.v, out.v, method),
+                      ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_inf_to_ab: their are range intervals [a,b] with a>=b"))
         << method;
   }
   // Reversed bounds too, and even when there are no points at all.
   Points reversed = ranges({{3.0, 1.0}});
-  EXPECT_EXIT(trafo_ab_inf(0, 1, x.v, reversed.v, out.v, "sin"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"));
+  EXPECT_FATAL_EXIT(trafo_ab_inf(0, 1, x.v, reversed.v, out.v, "sin"), ::testing::ExitedWithCode(1),
+                    fatal_pattern("trafo_ab_inf: their are range intervals [a,b] with a>=b"));
 }
 
 TEST(TrafoDeathTest, UnknownMethodNames) {
@@ -515,11 +518,11 @@ TEST(TrafoDeathTest, UnknownMethodNames) {
   Points x(1, 1), out(1, 1);
   x.v[0][0] = 0.5;
   for (const char* method : {"Sin", "EXP", "", "sin "}) {
-    EXPECT_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_ab_inf: Not a valid transformation method."))
+    EXPECT_FATAL_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_ab_inf: Not a valid transformation method."))
         << method;
-    EXPECT_EXIT(trafo_inf_to_ab(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
-                fatal_pattern("trafo_inf_ab: Not a valid transformation method."))
+    EXPECT_FATAL_EXIT(trafo_inf_to_ab(1, 1, x.v, r.v, out.v, method), ::testing::ExitedWithCode(1),
+                      fatal_pattern("trafo_inf_ab: Not a valid transformation method."))
         << method;
   }
 }
@@ -533,7 +536,7 @@ TEST(TrafoDeathTest, PointsOutsideTheBoxAreFatalAfterADiagnosticLine) {
   x.v[1][1] = 1.5;  // above its upper bound
   const char* path = "optim_test_trafo_out.txt";
   for (const char* method : {"sin", "exp"}) {
-    EXPECT_EXIT(
+    EXPECT_FATAL_EXIT(
         {
           g_interp.out = fopen(path, "w");
           trafo_ab_inf(2, 2, x.v, r.v, out.v, method);
@@ -544,16 +547,17 @@ TEST(TrafoDeathTest, PointsOutsideTheBoxAreFatalAfterADiagnosticLine) {
     EXPECT_EQ(output_before_death(path), "x:  1.500000 lower: -1.000000 upper: 1.000000 \n");
   }
   x.v[1][1] = std::nan("");
-  EXPECT_EXIT(trafo_ab_inf(2, 2, x.v, r.v, out.v, "sin"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: Matrix has elements out of [a,b] range "));
+  EXPECT_FATAL_EXIT(trafo_ab_inf(2, 2, x.v, r.v, out.v, "sin"), ::testing::ExitedWithCode(1),
+                    fatal_pattern("trafo_ab_inf: Matrix has elements out of [a,b] range "));
 }
 
 TEST(TrafoDeathTest, SquareRefusesNegativeValuesEvenInsideTheRange) {
   Points r = ranges({{-5.0, 5.0}});
   Points x(1, 1), out(1, 1);
   x.v[0][0] = -0.5;
-  EXPECT_EXIT(trafo_ab_inf(1, 1, x.v, r.v, out.v, "square"), ::testing::ExitedWithCode(1),
-              fatal_pattern("trafo_ab_inf: Attempt of (inverse) transformation 'square' with x<0"));
+  EXPECT_FATAL_EXIT(
+      trafo_ab_inf(1, 1, x.v, r.v, out.v, "square"), ::testing::ExitedWithCode(1),
+      fatal_pattern("trafo_ab_inf: Attempt of (inverse) transformation 'square' with x<0"));
 }
 
 }  // namespace

@@ -139,19 +139,19 @@ TEST_F(SeqminCriterionGradient, LogCriterionIsTheLogOfTheCriterionWithMatchingGr
   store.constrain(2, kNaMarker, 0.3);  // upper bound only
   roughen(store, 0, 0.9);              // with random error
   const double T = *std::min_element(store.models[0].y, store.models[0].y + 10);
-  store.use_as_context(T);
+  MinimizeContext& c = store.use_as_context(T);
   KrigModel* kr = &store.models[0];
   for (int g : {1, 2, 0}) {
     g_settings.GlobalExpectedImprovement = g;
     LogCriterion lc;
-    open_log_criterion(kr, &lc);
+    open_log_criterion(c, kr, &lc);
     check_log_gradient(&lc, g == 1 ? "g = 1" : g == 2 ? "g = 2" : "g = 0");
     for (const auto& x : probe_points()) {
       std::vector<double> xv(x), t(2);
       double* xp[1] = {xv.data()};
       double* tp[1] = {t.data()};
       trafo_ab_inf(1, 2, xp, kr->range, tp, "sin");
-      const double criterion = criterion_at(kr, x);
+      const double criterion = criterion_at(c, kr, x);
       ASSERT_GT(criterion, 0.0);
       EXPECT_NEAR(log_criterion(&lc, x.data(), nullptr), log(criterion), 1e-9) << "g = " << g;
       // The search's objective: -L with the chain rule through the "sin" map.
@@ -173,25 +173,25 @@ TEST_F(SeqminCriterionGradient, StageMultiplierGradientMatchesDifferences) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
   KrigModel* kr = &store.models[0];
-  store.use_as_context(*std::min_element(kr->y, kr->y + 10));
+  MinimizeContext& c = store.use_as_context(*std::min_element(kr->y, kr->y + 10));
   double** S = nullptr;
   alloc_real_matrix(11, 2, &S);
   copy_real_matrix(10, 2, kr->X, S);
   S[10][0] = 0.5;
   S[10][1] = 0.4;
   std::vector<double> ys(11, 0.0);
-  g_minctx.stage = true;
-  g_minctx.stage_design = S;
-  g_minctx.stage_y = ys.data();
-  g_minctx.stage_n = 11;
-  init_krigmse_anyX(kr, S, 11, 2, 1);
+  c.stage = true;
+  c.stage_design = S;
+  c.stage_y = ys.data();
+  c.stage_n = 11;
+  init_krigmse_anyX(&c.stage_state, kr, S, 11, 2, 1);
   g_settings.GlobalExpectedImprovement = 2;
   LogCriterion lc;
-  open_log_criterion(kr, &lc);
+  open_log_criterion(c, kr, &lc);
   check_log_gradient(&lc, "stage");
   // On the proposed point the stage multiplier is 0: so is the criterion.
   EXPECT_EQ(log_criterion(&lc, S[10], nullptr), -INFINITY);
-  free_krigmse_anyX(11, 1);
+  free_krigmse_anyX(&c.stage_state, 11, 1);
   free_real_matrix(11, 2, &S);
 }
 
@@ -199,17 +199,17 @@ TEST_F(SeqminCriterionGradient, SearchFindsAtLeastTheSimplexMaximum) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
   KrigModel* kr = &store.models[0];
-  store.use_as_context(*std::min_element(kr->y, kr->y + 10));
+  MinimizeContext& c = store.use_as_context(*std::min_element(kr->y, kr->y + 10));
   Captured out;
   double simplex = 0.0, gradient = 0.0;
   std::vector<double> x(2);
-  ASSERT_EQ(maximize_criterion(kr, &simplex, x.data()), kCriterionFound);
+  ASSERT_EQ(maximize_criterion(c, kr, &simplex, x.data()), kCriterionFound);
   snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", "gradient");
   g_settings.CriterionOptimTries = -1;
-  ASSERT_EQ(maximize_criterion(kr, &gradient, x.data()), kCriterionFound);
+  ASSERT_EQ(maximize_criterion(c, kr, &gradient, x.data()), kCriterionFound);
   EXPECT_GE(gradient, simplex * (1.0 - 1e-9));
   // best is the ordinary criterion at x, and -1 stays the default.
-  EXPECT_NEAR(criterion_at(kr, x), gradient, 1e-12 * gradient);
+  EXPECT_NEAR(criterion_at(c, kr, x), gradient, 1e-12 * gradient);
   EXPECT_EQ(g_settings.CriterionOptimTries, -1);
   EXPECT_EQ(out.text().find("tries"), std::string::npos) << out.text();
 }
@@ -220,12 +220,12 @@ TEST_F(SeqminCriterionGradient, CriterionZeroEverywhereGivesStatusOneWithoutFail
   const Mat X = unit_design();
   Store store(X, {smooth_values(X), input_sums(X)}, unit_box());
   store.constrain(1, kNaMarker, -1e6);
-  store.use_as_context(0.0);
+  MinimizeContext& c = store.use_as_context(0.0);
   snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", "gradient");
   std::vector<double> x(2);
   double best = -1.0;
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionNoneFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionNoneFound);
   EXPECT_EQ(best, 0.0);
   EXPECT_EQ(out.text(), "");
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "kriging/log_improvement.h"
 #include "kriging/predictor.h"
 #include "optim/trafo.h"
@@ -97,10 +98,10 @@ TEST_F(SeqminCriterion, RecursionOfTheMomentIntegrals) {
 }
 
 TEST(SeqminCriterionDeathTest, NegativeOrdersAndExponentsAreFatal) {
-  EXPECT_EXIT(recurse_integral(-1, 0.1, 0.5, 0.0), ::testing::ExitedWithCode(1),
-              "recurse_integral: p<0");
-  EXPECT_EXIT(improvement_criterion(-1, 0.0, 1.0, 1.0, 0.0), ::testing::ExitedWithCode(1),
-              "ExpectedImprovement: GlobalEiParam<0 ");
+  EXPECT_FATAL_EXIT(recurse_integral(-1, 0.1, 0.5, 0.0), ::testing::ExitedWithCode(1),
+                    "recurse_integral: p<0");
+  EXPECT_FATAL_EXIT(improvement_criterion(-1, 0.0, 1.0, 1.0, 0.0), ::testing::ExitedWithCode(1),
+                    "ExpectedImprovement: GlobalEiParam<0 ");
 }
 
 TEST_F(SeqminCriterion, DesignPointOfAnInterpolatingModelScoresZeroEvenWithConstraints) {
@@ -109,14 +110,14 @@ TEST_F(SeqminCriterion, DesignPointOfAnInterpolatingModelScoresZeroEvenWithConst
   for (const auto& x : X) cost.push_back(x[0] + x[1]);
   Store store(X, {smooth_values(X), cost}, unit_box());
   store.constrain(1, kNaMarker, 1.2);
-  store.use_as_context(-0.1);
+  MinimizeContext& c = store.use_as_context(-0.1);
   for (const auto& x : X) {
     std::vector<double> t = to_unbounded(x, unit_box());
-    EXPECT_NEAR(ei_objective(t.data(), 2), 0.0, 1e-9);
+    EXPECT_NEAR(ei_objective(t.data(), 2, &c), 0.0, 1e-9);
   }
   // Between the design points the criterion is positive.
   std::vector<double> t = to_unbounded({0.3, 0.3}, unit_box());
-  EXPECT_LT(ei_objective(t.data(), 2), 0.0);
+  EXPECT_LT(ei_objective(t.data(), 2, &c), 0.0);
 }
 
 TEST_F(SeqminCriterion, ObjectiveIsMinusTheCriterionAtTheMappedPointTimesTheConstraintFactor) {
@@ -129,15 +130,15 @@ TEST_F(SeqminCriterion, ObjectiveIsMinusTheCriterionAtTheMappedPointTimesTheCons
   double yhat, s;
   predict(&store.models[0], x, &yhat, &s);
   const double T = 0.0;
-  store.use_as_context(T);
+  MinimizeContext& c = store.use_as_context(T);
   const double plain = improvement_criterion(1, yhat, s, s, T);
-  EXPECT_DOUBLE_EQ(ei_objective(t.data(), 2), -plain);
+  EXPECT_DOUBLE_EQ(ei_objective(t.data(), 2, &c), -plain);
 
   store.constrain(1, kNaMarker, 0.55);
   store.use_as_context(T);
   double chat, cs;
   predict(&store.models[1], x, &chat, &cs);
-  EXPECT_NEAR(ei_objective(t.data(), 2), -plain * ref_Phi((0.55 - chat) / cs), 1e-9);
+  EXPECT_NEAR(ei_objective(t.data(), 2, &c), -plain * ref_Phi((0.55 - chat) / cs), 1e-9);
 }
 
 TEST_F(SeqminCriterion, ConstraintFactorForEachKindOfBound) {
@@ -151,17 +152,17 @@ TEST_F(SeqminCriterion, ConstraintFactorForEachKindOfBound) {
   ASSERT_GT(s, 0.0);
 
   store.constrain(1, kNaMarker, kNoUpperBound);
-  store.use_as_context(0.0);
-  EXPECT_EQ(prob_constraints_met(x.data()), 1.0);
+  MinimizeContext& ctx = store.use_as_context(0.0);
+  EXPECT_EQ(prob_constraints_met(ctx, x.data()), 1.0);
 
   store.constrain(1, kNaMarker, c + 0.5 * s);
-  EXPECT_NEAR(prob_constraints_met(x.data()), ref_Phi(0.5), 1e-8);
+  EXPECT_NEAR(prob_constraints_met(ctx, x.data()), ref_Phi(0.5), 1e-8);
 
   store.constrain(1, c - s, kNoUpperBound);
-  EXPECT_NEAR(prob_constraints_met(x.data()), 1.0 - ref_Phi(-1.0), 1e-8);
+  EXPECT_NEAR(prob_constraints_met(ctx, x.data()), 1.0 - ref_Phi(-1.0), 1e-8);
 
   store.constrain(1, c - s, c + 2.0 * s);
-  EXPECT_NEAR(prob_constraints_met(x.data()), ref_Phi(2.0) - ref_Phi(-1.0), 1e-8);
+  EXPECT_NEAR(prob_constraints_met(ctx, x.data()), ref_Phi(2.0) - ref_Phi(-1.0), 1e-8);
 }
 
 TEST_F(SeqminCriterion, ConstraintAtItsOwnDesignPointActsAsASharpBound) {
@@ -169,12 +170,12 @@ TEST_F(SeqminCriterion, ConstraintAtItsOwnDesignPointActsAsASharpBound) {
   std::vector<double> cost;
   for (const auto& x : X) cost.push_back(x[0] + x[1]);
   Store store(X, {smooth_values(X), cost}, unit_box());
-  store.use_as_context(0.0);
+  MinimizeContext& c = store.use_as_context(0.0);
   // Design point 0 has cost 0.5: inside (.., 0.6], outside (.., 0.4].
   store.constrain(1, kNaMarker, 0.6);
-  EXPECT_NEAR(prob_constraints_met(X[0].data()), 1.0, 1e-12);
+  EXPECT_NEAR(prob_constraints_met(c, X[0].data()), 1.0, 1e-12);
   store.constrain(1, kNaMarker, 0.4);
-  EXPECT_NEAR(prob_constraints_met(X[0].data()), 0.0, 1e-12);
+  EXPECT_NEAR(prob_constraints_met(c, X[0].data()), 0.0, 1e-12);
 }
 
 TEST_F(SeqminCriterion, StageMultiplierComesFromTheStageDesign) {
@@ -191,21 +192,21 @@ TEST_F(SeqminCriterion, StageMultiplierComesFromTheStageDesign) {
   S[10][0] = x[0];
   S[10][1] = x[1];
   std::vector<double> ys(11, 0.0);
-  store.use_as_context(0.0);
-  g_minctx.stage = true;
-  g_minctx.stage_design = S;
-  g_minctx.stage_y = ys.data();
-  g_minctx.stage_n = 11;
-  init_krigmse_anyX(kr, S, 11, 2, 1);
-  EXPECT_NEAR(ei_objective(t.data(), 2), 0.0, 1e-9);
-  free_krigmse_anyX(11, 1);
+  MinimizeContext& c = store.use_as_context(0.0);
+  c.stage = true;
+  c.stage_design = S;
+  c.stage_y = ys.data();
+  c.stage_n = 11;
+  init_krigmse_anyX(&c.stage_state, kr, S, 11, 2, 1);
+  EXPECT_NEAR(ei_objective(t.data(), 2, &c), 0.0, 1e-9);
+  free_krigmse_anyX(&c.stage_state, 11, 1);
   // With the ten observed points only, the stage multiplier equals s.
-  g_minctx.stage_n = 10;
-  init_krigmse_anyX(kr, S, 10, 2, 1);
-  const double stage_value = ei_objective(t.data(), 2);
-  free_krigmse_anyX(10, 1);
-  g_minctx.stage = false;
-  EXPECT_NEAR(stage_value, ei_objective(t.data(), 2), 1e-12);
+  c.stage_n = 10;
+  init_krigmse_anyX(&c.stage_state, kr, S, 10, 2, 1);
+  const double stage_value = ei_objective(t.data(), 2, &c);
+  free_krigmse_anyX(&c.stage_state, 10, 1);
+  c.stage = false;
+  EXPECT_NEAR(stage_value, ei_objective(t.data(), 2, &c), 1e-12);
   free_real_matrix(11, 2, &S);
 }
 
@@ -229,15 +230,15 @@ TEST_F(SeqminCriterion, TableFormFillsTheThirdColumnOfTheRowsBelowTheCount) {
 }
 
 TEST_F(SeqminCriterion, FarBelowTheTargetTheCriterionKeepsARisingSlopeBelowEveryPositiveValue) {
-  g_minctx = MinimizeContext();
-  g_minctx.target = 0.0;
+  MinimizeContext ctx;
+  ctx.target = 0.0;
   const double x[2] = {0.5, 0.5};  // not read without constraints
   for (int g : {1, 2}) {
     // Where the plain value is accurate it is returned bit for bit.
-    EXPECT_EQ(criterion_value(g, 3.0, 1.0, 1.0, x), improvement_criterion(g, 3.0, 1.0, 1.0, 0.0));
+    EXPECT_EQ(criterion_value(ctx, g, 3.0, 1.0, 1.0, x), improvement_criterion(g, 3.0, 1.0, 1.0, 0.0));
     double previous = -INFINITY;
     for (double u = -1e4; u <= -3.0; u = u < -45.0 ? u * 0.9 : u + 0.05) {
-      const double c = criterion_value(g, -u, 1.0, 1.0, x);
+      const double c = criterion_value(ctx, g, -u, 1.0, 1.0, x);
       ASSERT_TRUE(std::isfinite(c)) << "g=" << g << " u=" << u;
       ASSERT_GT(c, previous) << "g=" << g << " u=" << u;
       // The g-th root keeps the value a normal double down to about u = -38 sqrt(g).
@@ -249,10 +250,10 @@ TEST_F(SeqminCriterion, FarBelowTheTargetTheCriterionKeepsARisingSlopeBelowEvery
   }
   // Between Phi's cutoff (37.32) and the density's (37.6) the plain sum is
   // phi(u) alone, 1400 times too large; the tail form gives the true value.
-  EXPECT_NEAR(criterion_value(1, 37.34, 1.0, 1.0, x), exp(log_improvement_moment(1, -37.34, nullptr)),
+  EXPECT_NEAR(criterion_value(ctx, 1, 37.34, 1.0, 1.0, x), exp(log_improvement_moment(1, -37.34, nullptr)),
               1e-12 * exp(log_improvement_moment(1, -37.34, nullptr)));
   // A large multiplier brings an underflowed improvement back into range.
-  EXPECT_NEAR(criterion_value(1, 40.0, 1.0, 1e300, x),
+  EXPECT_NEAR(criterion_value(ctx, 1, 40.0, 1.0, 1e300, x),
               exp(log_improvement_moment(1, -40.0, nullptr) + log(1e300)), 1e-250);
 }
 
@@ -264,14 +265,14 @@ TEST_F(SeqminCriterion, ConstraintFactorThatUnderflowsStillRanksThePoints) {
   // No point of the box comes near a cost of -50: the factor is 0 in double
   // precision everywhere, yet lower predicted costs must score higher.
   store.constrain(1, kNaMarker, -50.0);
-  store.use_as_context(10.0);
+  MinimizeContext& c = store.use_as_context(10.0);
   const std::vector<double> cheap = {0.1, 0.1}, dear = {0.8, 0.8};
-  EXPECT_EQ(prob_constraints_met(cheap.data()), 0.0);
+  EXPECT_EQ(prob_constraints_met(c, cheap.data()), 0.0);
   double yc, sc, yd, sd;
   predict(&store.models[0], cheap, &yc, &sc);
   predict(&store.models[0], dear, &yd, &sd);
-  const double c_cheap = criterion_value(1, yc, sc, sc, cheap.data());
-  const double c_dear = criterion_value(1, yd, sd, sd, dear.data());
+  const double c_cheap = criterion_value(c, 1, yc, sc, sc, cheap.data());
+  const double c_dear = criterion_value(c, 1, yd, sd, sd, dear.data());
   EXPECT_TRUE(std::isfinite(c_cheap) && std::isfinite(c_dear));
   EXPECT_LT(c_cheap, 0.0);
   EXPECT_GT(c_cheap, c_dear);

@@ -9,11 +9,14 @@
 
 #include "data/init_checks.h"
 #include "data/model_matrices.h"
+#include "fatal_test_support.h"
 #include "kriging/predictor.h"
 #include "seqmin/criterion_max.h"
 #include "seqmin/evaluation_journal.h"
 #include "seqmin/expected_improvement.h"
+#include "seqmin/exchange_file.h"
 #include "seqmin/minimize_loop.h"
+#include "seqmin/minimize_steps.h"
 #include "seqmin_test_support.h"
 
 using namespace seqmin_test;
@@ -97,7 +100,8 @@ TEST_F(SeqminLoop, FrequencyBelowTenIsRaisedToTenAtOneHundredObservations) {
 }
 
 TEST(SeqminLoopDeathTest, RefitScheduleWithoutAPreviousFitSizeIsACodeBug) {
-  EXPECT_EXIT(do_mle(1, 10, 0), ::testing::ExitedWithCode(1), "do_mle: Code Bug , last_mle_n==0");
+  EXPECT_FATAL_EXIT(do_mle(1, 10, 0), ::testing::ExitedWithCode(1),
+                    "do_mle: Code Bug , last_mle_n==0");
 }
 
 // ---- Stopping rule ----
@@ -116,10 +120,11 @@ TEST_F(SeqminLoop, ToleranceRuleIsAbsoluteOrRelativeToTheTarget) {
 TEST(SeqminLoopDeathTest, QuantileAndUnknownRulesEndTheRun) {
   reset_process_state();
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "quantile");
-  EXPECT_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1), "This option has been removed");
+  EXPECT_FATAL_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
+                    "This option has been removed");
   snprintf(g_settings.StoppingCriterion, kShortTextSize, "%s", "order");
-  EXPECT_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
-              "ConvergeCrit: This method doesn't exist ");
+  EXPECT_FATAL_EXIT(ConvergeCrit(1.0, 0.5), ::testing::ExitedWithCode(1),
+                    "ConvergeCrit: This method doesn't exist ");
   reset_process_state();
 }
 
@@ -205,19 +210,20 @@ TEST(SeqminLoopDeathTest, UnreadableResponsesEndTheRun) {
   ScratchDir dir;
   double y[2];
   write_file("dorve.temp", "2  0.500000  1.250000 ");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "sample_new_y: Possible reasons:\n\t\\(1\\) Minimization Function File does not "
-              "exist in directory supplied. \n\t\\(2\\) Not enough values in  dorve.temp");
+  EXPECT_FATAL_EXIT(
+      read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+      "sample_new_y: Possible reasons:\n\t\\(1\\) Minimization Function File does not "
+      "exist in directory supplied. \n\t\\(2\\) Not enough values in  dorve.temp");
   write_file("dorve.temp", "2  0.5  1.25  3.7 ");
-  EXPECT_EXIT(read_exchange_file(2, 2, y), ::testing::ExitedWithCode(1), "Possible reasons");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 2, y), ::testing::ExitedWithCode(1), "Possible reasons");
   write_file("dorve.temp", "2  0.5  1.25  high");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "Sample New Points: Not all new points can be interpreted as a number");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+                    "Sample New Points: Not all new points can be interpreted as a number");
   write_file("dorve.temp", "2  0.5  1.25  3.7x");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1), "Sample New Points");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1), "Sample New Points");
   std::filesystem::remove("dorve.temp");
-  EXPECT_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
-              "sample_new_y: Can't open  dorve.temp for reading. ");
+  EXPECT_FATAL_EXIT(read_exchange_file(2, 1, y), ::testing::ExitedWithCode(1),
+                    "sample_new_y: Can't open  dorve.temp for reading. ");
 }
 
 TEST_F(SeqminLoop, ObjectiveProgramAndObjectiveCommandBothAnswerThroughTheFile) {
@@ -241,13 +247,13 @@ TEST(SeqminLoopDeathTest, ObjectiveThatDoesNothingOrDoesNotExist) {
   const double x[2] = {0.5, 1.25};
   double y[1];
   set_objective("true", false);
-  EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1), "Possible reasons");
+  EXPECT_FATAL_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
+                    ::testing::ExitedWithCode(1), "Possible reasons");
   set_objective("./no_such_simulator", false);
-  EXPECT_EXIT(sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y),
-              ::testing::ExitedWithCode(1),
-              "The objective command for dorve.temp exited with status 127 \\(the shell did not "
-              "find the command\\)");
+  EXPECT_FATAL_EXIT(
+      sample_new_y(g_settings.ObjectiveFunction, 2, x, 1, y), ::testing::ExitedWithCode(1),
+      "The objective command for dorve.temp exited with status 127 \\(the shell did not "
+      "find the command\\)");
   reset_process_state();
 }
 
@@ -288,12 +294,12 @@ TEST_F(SeqminLoop, JournalFileIsReplacedWholeOrKeptAsItWas) {
 TEST_F(SeqminLoop, ReportWithoutConstraints) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
-  store.use_as_context(-0.5);
+  MinimizeContext& c = store.use_as_context(-0.5);
   g_ymin = -0.25;
   const double x[2] = {0.25, 0.75};
   const double y[1] = {-0.25};
   Captured out;
-  report_new_point(10, 2, x, 1, y, 0.125, 0, false);
+  report_new_point(c, 10, 2, x, 1, y, 0.125, 0, false);
   EXPECT_EQ(out.text(),
             "xbest:     0.25000     0.75000 \n"
             "y(xbest): -2.50000e-01\n"
@@ -306,14 +312,14 @@ TEST_F(SeqminLoop, ReportWithConstraintsKeepsYminAndCountOnOneLine) {
   for (const auto& x : X) cost.push_back(x[0] + x[1]);
   Store store(X, {smooth_values(X), cost}, unit_box());
   store.constrain(1, kNaMarker, 1.2);
-  store.use_as_context(0.5);
+  MinimizeContext& c = store.use_as_context(0.5);
   g_ymin = 0.25;
   const double x[2] = {0.25, 0.75};
   const double y[2] = {0.25, 1.0};
   char p[32];
-  snprintf(p, sizeof p, "%5.3f", prob_constraints_met(x));
+  snprintf(p, sizeof p, "%5.3f", prob_constraints_met(c, x));
   Captured out;
-  report_new_point(10, 2, x, 2, y, 0.125, 0, true);
+  report_new_point(c, 10, 2, x, 2, y, 0.125, 0, true);
   EXPECT_EQ(out.text(), std::string("xbest:     0.25000     0.75000 \n"
                                     "Responses at xbest:  2.500e-01  1.000e+00 \n"
                                     "Criterion:1.2500e-01 RelCrit:2.5000e-01 P(constr. met)=") +
@@ -410,8 +416,8 @@ TEST(SeqminLoopDeathTest, NoFeasibleObservationEndsTheRun) {
   std::vector<double> cost(10, 5.0);
   Store store(X, {smooth_values(X), cost}, unit_box());
   store.constrain(1, kNaMarker, 1.0);
-  EXPECT_EXIT(calc_ymin(store.ka, store.models), ::testing::ExitedWithCode(1),
-              "Real_Minimum: Minimum of empty set of numbers");
+  EXPECT_FATAL_EXIT(calc_ymin(store.ka, store.models), ::testing::ExitedWithCode(1),
+                    "Real_Minimum: Minimum of empty set of numbers");
 }
 
 // ---- Entry checks ----

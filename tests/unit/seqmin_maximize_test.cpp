@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fatal_test_support.h"
 #include "numeric/storage.h"
 #include "optim/trafo.h"
 #include "seqmin/criterion_max.h"
@@ -31,9 +32,10 @@ Mat start_vertices(Store& store, const std::vector<double>& x0, int n, const cha
   alloc_real_matrix(d + 1, d, &P);
   alloc_real_vector(d + 1, &Y);
   for (int j = 0; j < d; j++) P[0][j] = x0[j];
-  start_values(d, n, kr->range, P, Y, method);
+  MinimizeContext& c = store.context;
+  start_values(c, d, n, kr->range, P, Y, method);
   // Y holds the objective at every vertex.
-  for (int r = 0; r <= d; r++) EXPECT_DOUBLE_EQ(Y[r], ei_objective(P[r], d));
+  for (int r = 0; r <= d; r++) EXPECT_DOUBLE_EQ(Y[r], ei_objective(P[r], d, &c));
   trafo_inf_to_ab(d + 1, d, P, kr->range, P, "sin");
   Mat V(d + 1, std::vector<double>(d));
   for (int r = 0; r <= d; r++)
@@ -142,13 +144,14 @@ TEST(SeqminMaximizeDeathTest, StartRulesThatCannotWork) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
   store.use_as_context(0.0);
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "Random"), ::testing::ExitedWithCode(1),
-              "start_values: Unrecognized Method");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "Random"), ::testing::ExitedWithCode(1),
+                    "start_values: Unrecognized Method");
   PtsOutOfRange = 1;
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "displacement"), ::testing::ExitedWithCode(1),
-              "start_values_krmin: PtsOutOfRange and displacement");
-  EXPECT_EXIT(start_vertices(store, X[0], 10, "distanceneighbour"), ::testing::ExitedWithCode(1),
-              "start_values_krmin: PtsOutOfRange and distanceneighbour");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "displacement"), ::testing::ExitedWithCode(1),
+                    "start_values_krmin: PtsOutOfRange and displacement");
+  EXPECT_FATAL_EXIT(start_vertices(store, X[0], 10, "distanceneighbour"),
+                    ::testing::ExitedWithCode(1),
+                    "start_values_krmin: PtsOutOfRange and distanceneighbour");
   reset_process_state();
 }
 
@@ -156,11 +159,11 @@ TEST_F(SeqminMaximize, FindsAPositiveCriterionInsideTheBoxAndFixesTheTries) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
   const double T = *std::min_element(store.models[0].y, store.models[0].y + 10);
-  store.use_as_context(T);
+  MinimizeContext& c = store.use_as_context(T);
   double best = -1.0;
   std::vector<double> x(2);
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionFound);
   EXPECT_GT(best, 0.0);
   EXPECT_EQ(g_settings.CriterionOptimTries, 20);
   for (double c : x) {
@@ -168,24 +171,23 @@ TEST_F(SeqminMaximize, FindsAPositiveCriterionInsideTheBoxAndFixesTheTries) {
     EXPECT_LE(c, 1.0);
   }
   // best is the criterion at x.
-  EXPECT_NEAR(criterion_at(&store.models[0], x), best, 1e-9 * best);
+  EXPECT_NEAR(criterion_at(c, &store.models[0], x), best, 1e-9 * best);
   // The try count, once fixed, does not follow n.
   const Mat X6(X.begin(), X.begin() + 6);
   Store smaller(X6, {smooth_values(X6)}, unit_box());
-  smaller.use_as_context(T);
-  maximize_criterion(&smaller.models[0], &best, x.data());
+  maximize_criterion(smaller.use_as_context(T), &smaller.models[0], &best, x.data());
   EXPECT_EQ(g_settings.CriterionOptimTries, 20);
 }
 
 TEST_F(SeqminMaximize, PowellSearchFindsTheSameKindOfPoint) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
-  store.use_as_context(*std::min_element(store.models[0].y, store.models[0].y + 10));
+  MinimizeContext& c = store.use_as_context(*std::min_element(store.models[0].y, store.models[0].y + 10));
   snprintf(g_settings.CriterionOptimMethod, kShortTextSize, "%s", "powell");
   double best = -1.0;
   std::vector<double> x(2);
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionFound);
   EXPECT_GT(best, 0.0);
 }
 
@@ -194,12 +196,12 @@ TEST_F(SeqminMaximize, NowherePositiveCriterionGivesStatusOne) {
   // is negative (-ln(-u)) everywhere: the searches move, nothing is found.
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
-  store.use_as_context(-1e6);
+  MinimizeContext& c = store.use_as_context(-1e6);
   g_settings.GlobalExpectedImprovement = 0;
   double best = -1.0;
   std::vector<double> x(2);
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionNoneFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionNoneFound);
   EXPECT_EQ(best, 0.0);
   EXPECT_EQ(out.text().find("WARNING"), std::string::npos) << out.text();
 }
@@ -211,11 +213,11 @@ TEST_F(SeqminMaximize, UnreachableConstraintLeavesASlopeButNoPointToPropose) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X), input_sums(X)}, unit_box());
   store.constrain(1, kNaMarker, -1e6);
-  store.use_as_context(0.0);
+  MinimizeContext& c = store.use_as_context(0.0);
   double best = -1.0;
   std::vector<double> x(2);
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionNoneFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionNoneFound);
   EXPECT_EQ(best, 0.0);
   const std::string text = out.text();
   EXPECT_EQ(text.find("failed to start"), std::string::npos) << text;
@@ -225,13 +227,13 @@ TEST_F(SeqminMaximize, UnreachableConstraintLeavesASlopeButNoPointToPropose) {
 TEST_F(SeqminMaximize, DesignOutsideTheRangeNeedsRandomStarts) {
   const Mat X = unit_design();
   Store store(X, {smooth_values(X)}, unit_box());
-  store.use_as_context(*std::min_element(store.models[0].y, store.models[0].y + 10));
+  MinimizeContext& c = store.use_as_context(*std::min_element(store.models[0].y, store.models[0].y + 10));
   PtsOutOfRange = 1;
   double best = -1.0;
   std::vector<double> x(2);
   {
     Captured out;
-    EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionOutOfRange);
+    EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionOutOfRange);
     EXPECT_EQ(out.text(),
               "ERROR: When one or more X points are outside of the optimization range,\n"
               "    CriterionOptimStart=random needed.\n");
@@ -239,5 +241,5 @@ TEST_F(SeqminMaximize, DesignOutsideTheRangeNeedsRandomStarts) {
   EXPECT_EQ(g_settings.CriterionOptimTries, 20);
   snprintf(g_settings.CriterionOptimStart, kShortTextSize, "%s", "random");
   Captured out;
-  EXPECT_EQ(maximize_criterion(&store.models[0], &best, x.data()), kCriterionFound);
+  EXPECT_EQ(maximize_criterion(c, &store.models[0], &best, x.data()), kCriterionFound);
 }

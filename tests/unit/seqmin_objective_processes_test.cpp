@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "seqmin/minimize_loop.h"
+#include "seqmin/exchange_file.h"
 #include "seqmin/objective_processes.h"
 #include "seqmin_test_support.h"
 

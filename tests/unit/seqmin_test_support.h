@@ -72,7 +72,6 @@ inline void reset_process_state() {
   g_settings = Settings();
   set_random_seeds(10, 20, 1000);
   PtsOutOfRange = 0;
-  g_minctx = MinimizeContext();
 }
 
 // A store of k y variables over the design X with the box `range`. Column j
@@ -82,6 +81,7 @@ struct Store {
   KrigModel* models = nullptr;
   KrigArray* ka = nullptr;
   int k = 0;
+  MinimizeContext context;  // the criterion's context on this store
 
   Store(const Mat& X, const Mat& ys, const Mat& range, double alpha = 0.0, double theta = 5.0,
         double sigma2 = 1.0) {
@@ -129,15 +129,16 @@ struct Store {
     ka->has_bounds = 1;
     adjust_KrigArray(ka);
   }
-  // Points the minimisation context at this store.
-  void use_as_context(double target) {
-    g_minctx = MinimizeContext();
-    g_minctx.models = models;
-    g_minctx.ka = ka;
-    g_minctx.target = target;
-    g_minctx.constraints = ka->ncons > 0;
-    g_minctx.d = models[0].d[0];
-    g_minctx.n_obs = models[0].n[0];
+  // The store's minimisation context, set up afresh with the target.
+  MinimizeContext& use_as_context(double target) {
+    context = MinimizeContext();
+    context.models = models;
+    context.ka = ka;
+    context.target = target;
+    context.constraints = ka->ncons > 0;
+    context.d = models[0].d[0];
+    context.n_obs = models[0].n[0];
+    return context;
   }
 };
 
@@ -162,14 +163,14 @@ inline std::vector<double> input_sums(const Mat& X) {
   return y;
 }
 
-// The criterion (minus ei_objective) at the box point x of model kr.
-inline double criterion_at(KrigModel* kr, const std::vector<double>& x) {
+// The criterion of context c (minus ei_objective) at the box point x of model kr.
+inline double criterion_at(MinimizeContext& c, KrigModel* kr, const std::vector<double>& x) {
   const int d = static_cast<int>(x.size());
   std::vector<double> in(x), t(d);
   double* xp[1] = {in.data()};
   double* tp[1] = {t.data()};
   trafo_ab_inf(1, d, xp, kr->range, tp, "sin");
-  return -ei_objective(t.data(), d);
+  return -ei_objective(t.data(), d, &c);
 }
 
 // Standard normal functions written out independently of the code under test.
