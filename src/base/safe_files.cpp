@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -21,16 +22,14 @@ void give_usual_permissions(int fd) {
 // Makes a rename in the working folder durable. Best effort: some file
 // systems cannot sync a folder, and the rename has happened either way.
 void sync_folder_of(const char* name) {
-  char folder[256];
-  snprintf(folder, sizeof folder, "%s", name);
-  char* slash = strrchr(folder, '/');
-  if (slash == nullptr)
-    snprintf(folder, sizeof folder, ".");
-  else if (slash == folder)
-    slash[1] = '\0';
+  // The whole name, however long: a cut copy would name another folder.
+  std::string folder(name);
+  const size_t slash = folder.rfind('/');
+  if (slash == std::string::npos)
+    folder = ".";
   else
-    *slash = '\0';
-  const int fd = open(folder, O_RDONLY);
+    folder.resize(slash == 0 ? 1 : slash);
+  const int fd = open(folder.c_str(), O_RDONLY);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
